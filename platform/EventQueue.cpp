@@ -1,0 +1,50 @@
+#include "platform/EventQueue.h"
+
+void TPumpQueue::Post(Event ev) {
+    {
+        std::lock_guard<std::mutex> lock(Mutex);
+        Events.push_back(std::move(ev));
+    }
+    Cond.notify_all();
+}
+
+bool TPumpQueue::RunOne() {
+    Event ev;
+    {
+        std::lock_guard<std::mutex> lock(Mutex);
+        if (Events.empty())
+            return false;
+        ev = std::move(Events.front());
+        Events.pop_front();
+    }
+    if (ev)
+        ev();
+    return true;
+}
+
+std::size_t TPumpQueue::Pump() {
+    std::size_t n = 0;
+    while (RunOne())
+        ++n;
+    return n;
+}
+
+bool TPumpQueue::PumpUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        Pump();
+        if (done())
+            return true;
+        std::unique_lock<std::mutex> lock(Mutex);
+        if (!Cond.wait_until(lock, deadline, [this] { return !Events.empty(); })) {
+            lock.unlock();
+            Pump();
+            return done();
+        }
+    }
+}
+
+std::size_t TPumpQueue::Pending() const {
+    std::lock_guard<std::mutex> lock(Mutex);
+    return Events.size();
+}

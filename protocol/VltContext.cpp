@@ -1,0 +1,1 @@
+#include "protocol/VltContext.h"
