@@ -1,0 +1,186 @@
+#include "protocol/Frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Number of bytes of a first..last range that lie inside the buffer.
+size_t RangeEnd(size_t bufSize, uint16_t last) {
+    return std::min<size_t>(bufSize, size_t{last} + 1);
+}
+
+} // namespace
+
+uint16_t FrameChecksumFrom(std::span<const uint8_t> buf, uint16_t first, uint16_t last, uint16_t start) {
+    uint16_t v = start;
+    const size_t end = RangeEnd(buf.size(), last);
+    for (size_t i = first; i < end; ++i)
+        v = static_cast<uint16_t>(buf[i] ^ (v >> 1) ^ ((v & 1) ? kChecksumOddXor : 0));
+    return v;
+}
+
+uint16_t FrameChecksum(std::span<const uint8_t> buf, uint16_t first, uint16_t last) {
+    return FrameChecksumFrom(buf, first, last, 0);
+}
+
+uint16_t SumFrom(std::span<const uint8_t> buf, uint16_t first, uint16_t last, uint16_t start) {
+    uint16_t s = start;
+    const size_t end = RangeEnd(buf.size(), last);
+    for (size_t i = first; i < end; ++i)
+        s = static_cast<uint16_t>(s + buf[i]);
+    return s;
+}
+
+uint16_t NegSum(std::span<const uint8_t> buf, uint16_t first, uint16_t last) {
+    const uint16_t s = SumFrom(buf, first, last, 0);
+    return static_cast<uint16_t>((s ^ 0xFFFF) + 1);
+}
+
+uint8_t HexPairToByte(char high, char low) {
+    auto value = [](char ch) -> uint8_t {
+        const auto c = static_cast<uint8_t>(ch);
+        if (c >= 'A' && c <= 'Z')
+            return static_cast<uint8_t>(c - 0x37);
+        if (c >= 'a' && c <= 'z')
+            return static_cast<uint8_t>(c - 0x57);
+        return static_cast<uint8_t>(c - 0x30);
+    };
+    return static_cast<uint8_t>(16 * value(high) + value(low));
+}
+
+uint16_t EncodeFrame(std::span<const uint8_t> packet, std::span<uint8_t> dest) {
+    size_t need = packet.size() + kFrameOverhead;
+    for (uint8_t b : packet)
+        if (b == kFrameDelimiter || b == kFrameEscape)
+            ++need;
+    if (need > dest.size() || need > 0xFFFF)
+        return 0;
+    size_t p = 0;
+    dest[p++] = kFrameDelimiter;
+    for (uint8_t b : packet) {
+        if (b == kFrameDelimiter) {
+            dest[p++] = kFrameEscape;
+            dest[p++] = kEscapedDelimiter;
+        } else if (b == kFrameEscape) {
+            dest[p++] = kFrameEscape;
+            dest[p++] = kEscapedEscape;
+        } else {
+            dest[p++] = b;
+        }
+    }
+    dest[p++] = kFrameDelimiter;
+    for (size_t i = 0; i < kFrameTrailerLength; ++i)
+        dest[p++] = kFrameTrailerByte;
+    return static_cast<uint16_t>(p);
+}
+
+bool PacketComplete(std::span<const uint8_t> rx, uint16_t count) {
+    const size_t c = std::min<size_t>(count, rx.size());
+    size_t i = 0;
+    while (i < c && rx[i] != kFrameDelimiter)
+        ++i;
+    if (i >= c)
+        return false;
+    for (++i; i < c; ++i)
+        if (rx[i] == kFrameDelimiter)
+            return true;
+    return false;
+}
+
+uint8_t DecodeFrame(std::span<uint8_t> rx, std::span<uint8_t> packet, uint16_t &decodedLen,
+                    uint16_t &rxCount) {
+    const size_t c = std::min<size_t>(rxCount, rx.size());
+
+    size_t i = 0;
+    while (i < c && rx[i] != kFrameDelimiter)
+        ++i;
+    if (i < c) {
+        ++i;
+        if (i < c && rx[i] == kFrameDelimiter)
+            ++i; // a doubled opening delimiter
+    }
+
+    size_t n = 0;
+    bool escape = false;
+    bool overflow = false;
+    uint8_t result = kFrameIncomplete;
+    for (; i < c; ++i) {
+        const uint8_t b = rx[i];
+        if (b == kFrameDelimiter) {
+            result = kFrameOk;
+            break;
+        }
+        int store = -1;
+        if (escape) {
+            if (b == kEscapedDelimiter)
+                store = kFrameDelimiter;
+            else if (b == kEscapedEscape)
+                store = kFrameEscape;
+            else {
+                result = kFrameBad;
+                break;
+            }
+            escape = false;
+        } else if (b == kFrameEscape) {
+            escape = true;
+        } else {
+            store = b;
+        }
+        if (store >= 0) {
+            // Past the packet area the frame is only scanned to its end.
+            if (n < packet.size())
+                packet[n] = static_cast<uint8_t>(store);
+            else
+                overflow = true;
+            ++n;
+        }
+    }
+    if (result == kFrameIncomplete)
+        return kFrameIncomplete;
+
+    // Consume bytes 0..i, keep what follows at the front.
+    const size_t rest = c - (i + 1);
+    if (rest > 0)
+        std::memmove(rx.data(), rx.data() + i + 1, rest);
+    rxCount = static_cast<uint16_t>(rest);
+
+    if (result == kFrameBad || overflow) {
+        decodedLen = 0;
+        return kFrameBad;
+    }
+    decodedLen = static_cast<uint16_t>(n);
+    return n < kPktHeaderSize ? kFrameBad : kFrameOk;
+}
+
+uint8_t CheckReplyStatus(std::span<const uint8_t> packet, uint16_t len) {
+    if (len < kPktOverhead || len > packet.size())
+        return kStatusChecksumError;
+    const uint16_t c = FrameChecksum(packet, 0, static_cast<uint16_t>(len - 3));
+    if (c != GetU16(packet, len - 2))
+        return kStatusChecksumError;
+    if (GetU16(packet, kPktLength) > 2)
+        return 0;
+    return packet[kPktPayload];
+}
+
+void PutPacketHeader(std::span<uint8_t> packet, uint8_t command, uint16_t argument, uint8_t family,
+                     uint8_t subType, uint16_t payloadLen) {
+    packet[kPktCommand] = command;
+    PutU16(packet, kPktArgument, argument);
+    packet[kPktMarker] = kPacketMarker;
+    packet[kPktFamily] = family;
+    packet[kPktSubType] = subType;
+    PutU16(packet, kPktLength, payloadLen);
+}
+
+uint16_t SealPacket(std::span<uint8_t> packet) {
+    if (packet.size() < kPktOverhead)
+        return 0;
+    const size_t n = GetU16(packet, kPktLength);
+    const size_t len = n + kPktOverhead;
+    if (len > packet.size() || len > 0xFFFF)
+        return 0;
+    PutU16(packet, kPktPayload + n, FrameChecksum(packet, 0, static_cast<uint16_t>(kPktPayload + n - 1)));
+    return static_cast<uint16_t>(len);
+}
