@@ -18,6 +18,23 @@ struct TControl {
     bool Visible = true;
     bool Enabled = true;
     std::string Hint;
+    // Position in the parent and size, in pixels; the view lays widgets out by them.
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    TColor FontColor = TColor::Default;
+    bool FontBold = false;
+    std::string FontName; // empty: the window's font
+    // Bumped by SetFocus so the view can move the keyboard focus.
+    unsigned FocusRequests = 0;
+    void SetFocus() { ++FocusRequests; }
+    void SetBounds(int left, int top, int width, int height) {
+        Left = left;
+        Top = top;
+        Width = width;
+        Height = height;
+    }
 };
 
 struct TLabel : TControl {
@@ -30,6 +47,7 @@ struct TPanel : TControl {
 
 struct TButton : TControl {
     std::string Caption;
+    bool Flat = false;
     TNotifyEvent OnClick;
     void Click() {
         if (Enabled && Visible && OnClick)
@@ -37,23 +55,50 @@ struct TButton : TControl {
     }
 };
 
+// A menu item; Caption "-" is a separator. Items are the sub-items of a
+// top-level menu, owned by the form.
 struct TMenuItem {
     std::string Caption;
     std::string ShortCut; // "Ctrl+L", "F7", empty when none
     bool Visible = true;
     bool Enabled = true;
     int Tag = 0;
+    std::vector<TMenuItem *> Items;
     TNotifyEvent OnClick;
+    bool IsSeparator() const { return Caption == "-"; }
     void Click() {
         if (Enabled && OnClick)
             OnClick();
     }
 };
 
+struct TMainMenu {
+    std::vector<TMenuItem *> Items;
+};
+
+// A popup menu; Popup asks the view to open it at a screen position.
+struct TPopupMenu {
+    std::vector<TMenuItem *> Items;
+    bool AutoHotkeys = true; // false: captions are shown as written, no accelerators added
+    int PopupX = 0;
+    int PopupY = 0;
+    unsigned PopupRequests = 0;
+    void Popup(int x, int y) {
+        PopupX = x;
+        PopupY = y;
+        ++PopupRequests;
+    }
+};
+
+// The view's picture: a resource name the view resolves to an image.
+struct TImage : TControl {
+    bool Stretch = false;
+    std::string Picture;
+};
+
 struct TEdit : TControl {
     bool ReadOnly = false;
-    int MaxLength = 0; // 0: no limit
-    int Height = 0;
+    int MaxLength = 0; // 0: no limit; limits what the user types, not SetText
     TNotifyEvent OnChange;
     const std::string &Text() const { return FText; }
     // Like the toolkit: the change event fires only when the text changes.
@@ -86,10 +131,13 @@ private:
     bool FChecked = false;
 };
 
+// ItemIndex is set freely by handlers; the view fires OnClick after the user
+// picks an item.
 struct TRadioGroup : TControl {
     std::string Caption;
     std::vector<std::string> Items;
     int ItemIndex = -1;
+    int Columns = 1;
     TNotifyEvent OnClick;
 };
 
@@ -109,7 +157,8 @@ private:
     int FValue = 0;
 };
 
-// Progress gauge: the position stays within MinValue..MaxValue.
+// Progress gauge: the position stays within MinValue..MaxValue; lowering the
+// maximum below the position pulls the position down with it.
 struct TGauge : TControl {
     TColor ForeColor = TColor::Blue;
     int MinValue = 0;
@@ -134,6 +183,8 @@ private:
 // whenever the text is replaced, so a view knows when to start over.
 struct TMemo : TControl {
     bool ReadOnly = false;
+    bool VerticalScrollBar = false;
+    TPopupMenu *PopupMenu = nullptr;
     std::vector<std::string> Lines;
     unsigned ClearCount = 0;
     void Add(const std::string &line) { Lines.push_back(line); }
@@ -166,7 +217,8 @@ struct TComboBox : TControl {
         }
         auto less = [](const std::string &a, const std::string &b) {
             return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+                return std::tolower(static_cast<unsigned char>(x)) <
+                       std::tolower(static_cast<unsigned char>(y));
             });
         };
         auto it = std::upper_bound(Items.begin(), Items.end(), s, less);
@@ -176,18 +228,29 @@ struct TComboBox : TControl {
         Items.clear();
         ItemIndex = -1;
     }
+    // Removes one item; the selection follows its item or is dropped with it.
+    void DeleteItem(int index) {
+        if (index < 0 || index >= static_cast<int>(Items.size()))
+            return;
+        Items.erase(Items.begin() + index);
+        if (ItemIndex == index)
+            ItemIndex = -1;
+        else if (ItemIndex > index)
+            --ItemIndex;
+    }
 };
 
 // String grid: Cells are addressed (column, row) as in the toolkit. Reading a
 // cell outside the grid gives an empty text; writing one outside is ignored.
 struct TStringGrid : TControl {
+    TStringGrid() { FontColor = TColor::Black; }
     int ColCount = 5;
     int FixedRows = 1;
     int FixedCols = 1;
     int DefaultColWidth = 64;
     int DefaultRowHeight = 24;
     std::vector<int> ColWidths; // per column; 0 means the default width
-    TColor FontColor = TColor::Black;
+    bool VerticalScrollBar = false;
     // Bumped whenever rows or cells change, so a view can reset its model.
     unsigned ChangeCount = 0;
 
@@ -206,7 +269,8 @@ struct TStringGrid : TControl {
         ColWidths[static_cast<size_t>(col)] = w;
     }
     int ColWidth(int col) const {
-        if (col >= 0 && static_cast<size_t>(col) < ColWidths.size() && ColWidths[static_cast<size_t>(col)] > 0)
+        if (col >= 0 && static_cast<size_t>(col) < ColWidths.size() &&
+            ColWidths[static_cast<size_t>(col)] > 0)
             return ColWidths[static_cast<size_t>(col)];
         return DefaultColWidth;
     }
@@ -229,7 +293,8 @@ struct TStringGrid : TControl {
 
 private:
     int FRowCount = 5;
-    std::vector<std::vector<std::string>> FCells = std::vector<std::vector<std::string>>(5, std::vector<std::string>(5));
+    std::vector<std::vector<std::string>> FCells =
+        std::vector<std::vector<std::string>>(5, std::vector<std::string>(5));
 };
 
 struct TTabSheet : TControl {
@@ -238,7 +303,42 @@ struct TTabSheet : TControl {
 };
 
 struct TPageControl : TControl {
+    std::vector<TTabSheet *> Pages;
     int ActivePageIndex = 0;
+};
+
+// Open and save dialogs: what the window declares for them. Filter is
+// "Description|pattern;pattern|..." pairs; FileName is the last choice.
+struct TFileDialog {
+    std::string Filter;
+    std::string DefaultExt;
+    std::string FileName;
+    std::string InitialDir;
+    std::string Title;
+};
+
+enum class TFormPosition : uint8_t { Designed, ScreenCenter, DesktopCenter, MainFormCenter };
+
+// A window: caption, placement and its modal state. Forms hold pointers to
+// their own members (menus), so they are neither copied nor moved.
+struct TForm {
+    TForm() = default;
+    TForm(const TForm &) = delete;
+    TForm &operator=(const TForm &) = delete;
+    std::string Caption;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0; // outer size when ClientSized is false
+    int Height = 0;
+    bool ClientSized = false; // Width and Height give the client area
+    TFormPosition Position = TFormPosition::Designed;
+    bool ShowHint = false;
+    bool MinimizeBox = true;
+    bool MaximizeBox = true;
+    bool Resizable = true;
+    // True while shown modally; Close ends the modal display.
+    bool Showing = false;
+    void Close() { Showing = false; }
 };
 
 struct TTimer {

@@ -39,6 +39,9 @@ struct VltContext {
     std::array<uint8_t, kRegListSize> RegListB{};
     uint8_t RegListACount = 0;
     uint8_t RegListBCount = 0;
+    // Keys the list filler wrote into RegListA, for the lookups: RegListACount
+    // also carries the Generic-area option in bit 4 and so is not a count.
+    uint8_t RegListAKeys = 0;
 
     // Per-channel buffers and state, index k = channel - 1.
     std::array<std::array<uint8_t, kPacketSize>, kChannels> PacketBuf{};
@@ -113,6 +116,8 @@ struct VltContext {
     uint32_t ChecksumStart = 0;
     uint32_t ChecksumEnd = 0;
     std::string ChipName;
+    int ChipMenuX = 0; // where the chip menu pops up, screen coordinates
+    int ChipMenuY = 0;
     std::string ProgramDir; // with a trailing '/'
 
     // What the routines work through; set by main or the test.

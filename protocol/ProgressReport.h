@@ -1,0 +1,13 @@
+#pragma once
+// Unsolicited progress reports of an idle programmer's own runs: memo lines,
+// gauge states and OK/NG counting, with the panel saved every 2000 results.
+#include <string>
+
+struct VltContext;
+
+void HandleProgressReport(VltContext &ctx, int n);
+void CountResultAndLog(VltContext &ctx);
+
+// Path of the automatic result log in the program's folder, from the date and
+// time texts as the clock gives them.
+std::string ResultLogPath(const std::string &programDir, const std::string &date, const std::string &time);
