@@ -141,9 +141,12 @@ TEST_F(FamilySetup, CountImageEntries) {
         std::vector<std::pair<int, uint8_t>> Bytes; // index, value
         int Count;
     } const cases[] = {
-        {{}, 0},       {{{2, 5}, {3, 5}, {4, 1}}, 0}, // entry 0's bytes 0 and 1 are 0: nothing counts after
-                                                      // it
-        {{{0, 1}}, 1}, {{{1, 1}, {4, 1}, {9, 1}}, 3}, {{{0, 1}, {8, 1}}, 1}, // a gap ends the count
+        {{}, 0},
+        {{{2, 5}, {3, 5}, {4, 1}}, 0}, // entry 0's bytes 0 and 1 are 0: nothing counts after
+                                       // it
+        {{{0, 1}}, 1},
+        {{{1, 1}, {4, 1}, {9, 1}}, 3},
+        {{{0, 1}, {8, 1}}, 1}, // a gap ends the count
     };
     for (const auto &c : cases) {
         ctx.DataBuffer.fill(0);
