@@ -120,6 +120,10 @@ struct VltContext {
     int ChipMenuY = 0;
     std::string ProgramDir; // with a trailing '/'
 
+    // State of the generator of the packets' random bytes; 0 until the first
+    // draw seeds it. A test may set it for repeatable packets.
+    uint32_t PacketRandomState = 0;
+
     // What the routines work through; set by main or the test.
     TProgramVLT *Form = nullptr;
     TDialogs *Dialogs = nullptr;
