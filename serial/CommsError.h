@@ -1,11 +1,12 @@
 #pragma once
 // The serial component's failure: its message is one of the texts below.
-#include <stdexcept>
 #include <string>
 
-class ECommsError : public std::runtime_error {
+#include "platform/Errors.h"
+
+class ECommsError : public EPelmorError {
 public:
-    explicit ECommsError(const std::string &msg) : std::runtime_error(msg) {}
+    explicit ECommsError(const std::string &msg) : EPelmorError(msg) {}
 };
 
 // Messages of ECommsError, byte for byte.

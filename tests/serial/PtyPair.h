@@ -1,0 +1,91 @@
+#pragma once
+// A pseudo-terminal for the tests: the test holds the far (device) side, the
+// component opens SlavePath.
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+class TPtyPair {
+public:
+    TPtyPair() {
+        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0)
+            throw std::runtime_error("no pseudo-terminal");
+        char name[128];
+        if (::ptsname_r(Master, name, sizeof name) != 0)
+            throw std::runtime_error("no pseudo-terminal name");
+        SlavePath = name;
+    }
+    ~TPtyPair() { CloseMaster(); }
+    TPtyPair(const TPtyPair &) = delete;
+    TPtyPair &operator=(const TPtyPair &) = delete;
+
+    // The device is unplugged.
+    void CloseMaster() {
+        if (Master >= 0)
+            ::close(Master);
+        Master = -1;
+    }
+
+    // Writes everything from the device side (one write call when it fits).
+    bool Write(const std::vector<uint8_t> &data) {
+        size_t off = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (off < data.size()) {
+            ssize_t k = ::write(Master, data.data() + off, data.size() - off);
+            if (k > 0) {
+                off += static_cast<size_t>(k);
+                continue;
+            }
+            if (k < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            pollfd p{Master, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+        return true;
+    }
+
+    // Reads exactly n bytes on the device side, waiting up to the limit.
+    std::vector<uint8_t> Read(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        std::vector<uint8_t> out;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (out.size() < n) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd p{Master, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            uint8_t buf[4096];
+            ssize_t k = ::read(Master, buf, std::min(sizeof buf, n - out.size()));
+            if (k > 0)
+                out.insert(out.end(), buf, buf + k);
+            else if (k < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+        }
+        return out;
+    }
+
+    int Master = -1;
+    std::string SlavePath;
+};
+
+inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
+    std::vector<uint8_t> v(n);
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto &b : v) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    return v;
+}
