@@ -1,0 +1,123 @@
+#include "app/LogFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "forms/Dialogs.h"
+#include "forms/ProgramVLTForm.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "protocol/VltContext.h"
+#include "serial/Comm.h"
+
+namespace {
+
+constexpr const char *kAppendHeader = "Corvane Log File!";
+// More panel lines than this are needed before a log gets the automatic name.
+constexpr size_t kAutoLogMinLines = 6;
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr OpenOrThrow(const std::string &path, const char *mode) {
+    FilePtr f(std::fopen(path.c_str(), mode));
+    if (!f)
+        throw EInOutError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    return f;
+}
+
+void WriteLines(std::FILE *f, const std::string &path, const std::vector<std::string> &lines) {
+    for (const auto &line : lines) {
+        if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fwrite("\r\n", 1, 2, f) != 2)
+            throw EInOutError("Write error on \"" + path + "\". " + std::strerror(errno));
+    }
+}
+
+void CloseOrThrow(FilePtr f, const std::string &path) {
+    // A full disk may only show when the buffered rest is written out.
+    if (std::fclose(f.release()) != 0)
+        throw EInOutError("Write error on \"" + path + "\". " + std::strerror(errno));
+}
+
+std::string Underscored(std::string s) {
+    for (char &c : s)
+        if (c == '-' || c == '/' || c == ':')
+            c = '_';
+    return s;
+}
+
+} // namespace
+
+void SaveLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
+    FilePtr f = OpenOrThrow(path, "wb");
+    WriteLines(f.get(), path, lines);
+    CloseOrThrow(std::move(f), path);
+}
+
+void AppendLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
+    // "ab" creates a missing file; test first so only a new file gets the header.
+    std::FILE *probe = std::fopen(path.c_str(), "rb");
+    const bool exists = probe != nullptr;
+    if (probe)
+        std::fclose(probe);
+    FilePtr f = OpenOrThrow(path, "ab");
+    if (!exists)
+        WriteLines(f.get(), path, {kAppendHeader});
+    WriteLines(f.get(), path, lines);
+    CloseOrThrow(std::move(f), path);
+}
+
+std::string AutomaticLogName(TClock &clock) {
+    const std::string date = clock.DateText();
+    const std::string time = clock.TimeText();
+    // Only the date and time are rewritten: the folder separator stays.
+    return "Log/" + Underscored("VLT_" + date + "_" + time);
+}
+
+void FormClose(VltContext &ctx) {
+    for (TComm *comm : ctx.ChannelComm)
+        if (comm && comm->IsOpen())
+            comm->ClosePort();
+
+    const TLogCfgForm &cfg = ctx.Form->LogCfgForm;
+    if (!cfg.LogEnabled())
+        return;
+    const auto &lines = ctx.Form->InfoMemo.Lines;
+    if (cfg.AutoLogName()) {
+        const std::string file = ctx.ProgramDir + AutomaticLogName(*ctx.Clock) + ".log";
+        if (lines.size() <= kAutoLogMinLines)
+            return;
+        try {
+            SaveLinesToFile(file, lines);
+        } catch (const std::exception &) {
+            ctx.Dialogs->Message("Write Log File error!");
+        }
+        return;
+    }
+    const std::string name = cfg.GetLogFileName();
+    if (name.empty())
+        return;
+    switch (cfg.LogWriteMode()) {
+    case 0: // new file
+    case 1: // overwrite
+        SaveLinesToFile(name, lines);
+        break;
+    case 2:
+        AppendLinesToFile(name, lines);
+        break;
+    default:
+        break;
+    }
+}
+
+void SaveInfotoFile1Click(VltContext &ctx) {
+    TFileDialog &dlg = ctx.Form->SaveDialogPrj;
+    dlg.DefaultExt = "*.log";
+    dlg.Filter = "All Log Files(*.Log)|*.log";
+    if (auto path = ctx.Dialogs->SaveFile(dlg))
+        SaveLinesToFile(*path, ctx.Form->InfoMemo.Lines);
+}

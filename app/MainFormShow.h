@@ -1,0 +1,18 @@
+#pragma once
+// The main window's first show and its small handlers (clear, copy, exit).
+#include <functional>
+#include <string>
+
+#include "app/PortConnection.h"
+
+struct VltContext;
+
+// First show: program folder, "Log" folder, grids, buffer fill, defaults,
+// greeting, then refresh and connect. programPath is the program file's path.
+void FormShow(VltContext &ctx, const std::string &programPath, const TPauseFn &pause);
+// SpinEditIn and SpinEditOut are enabled exactly when CheckBoxAut is checked.
+void CheckBoxAutClick(VltContext &ctx);
+void ClearInformation1Click(VltContext &ctx);
+void CopyInformation1Click(VltContext &ctx);
+// Closes every open port, channel 1 to 4, then asks for the window to close.
+void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow);

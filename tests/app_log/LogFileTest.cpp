@@ -1,0 +1,158 @@
+#include "app/LogFile.h"
+
+#include "LogFixture.h"
+#include "platform/Errors.h"
+#include "platform/EventQueue.h"
+#include "serial/Comm.h"
+
+#include <pty.h>
+#include <unistd.h>
+
+using Kind = RecordingDialogs::Kind;
+using LogFile = LogFixture;
+
+TEST_F(LogFile, AutomaticNameNeedsMoreThanSixLines) {
+    AddLines(6);
+    FormClose(ctx);
+    EXPECT_TRUE(LogFolder().empty());
+
+    form.InfoMemo.Add("> line 7");
+    FormClose(ctx);
+    ASSERT_EQ(LogFolder(), (std::vector<std::string>{"VLT_2026_12_07_22_15_03.log"}));
+    std::string expected;
+    for (const auto &l : form.InfoMemo.Lines)
+        expected += l + "\r\n";
+    EXPECT_EQ(Read(dir / "Log" / "VLT_2026_12_07_22_15_03.log"), expected);
+    EXPECT_TRUE(dialogs.Calls.empty());
+}
+
+TEST_F(LogFile, AutomaticNameReplacesOnlyTheSeparatorsOfDateAndTime) {
+    struct Case {
+        const char *date, *time, *name;
+    };
+    const Case cases[] = {
+        {"yyyy-mm-dd", "hh:nn:ss", "Log/VLT_2026_12_07_22_15_03"},
+        {"dd/mm/yyyy", "hh:nn:ss", "Log/VLT_07_12_2026_22_15_03"},
+        {"d.m.yyyy", "h:nn:ss \"PM\"", "Log/VLT_7.12.2026_22_15_03 PM"},
+    };
+    for (const auto &c : cases) {
+        clock.ShortDateFormat = c.date;
+        clock.LongTimeFormat = c.time;
+        EXPECT_EQ(AutomaticLogName(clock), c.name) << c.date << " " << c.time;
+    }
+}
+
+TEST_F(LogFile, AutomaticNameFailureIsShownAndSwallowed) {
+    std::filesystem::remove_all(dir / "Log");
+    AddLines(7);
+    EXPECT_NO_THROW(FormClose(ctx));
+    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Message, "Write Log File error!"}}));
+}
+
+TEST_F(LogFile, OperatorsFileByMode) {
+    struct Case {
+        const char *what;
+        int mode;
+        const char *before; // nullptr: no file yet
+        int lines;
+        const char *after;
+    };
+    const Case cases[] = {
+        {"new file, one line", 0, nullptr, 1, "> line 1\r\n"},
+        {"new file replaces", 0, "old\r\nolder\r\n", 2, "> line 1\r\n> line 2\r\n"},
+        {"overwrite", 1, "old\r\n", 1, "> line 1\r\n"},
+        {"append to a missing file", 2, nullptr, 2, "Corvane Log File!\r\n> line 1\r\n> line 2\r\n"},
+        {"append to a file", 2, "old\r\n", 2, "old\r\n> line 1\r\n> line 2\r\n"},
+        {"append an empty panel", 2, nullptr, 0, "Corvane Log File!\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto file = dir / "mine.log";
+        std::filesystem::remove(file);
+        if (c.before)
+            Write(file, c.before);
+        form.InfoMemo.Clear();
+        AddLines(c.lines);
+        form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+        form.LogCfgForm.RadioGrpMod.ItemIndex = c.mode;
+        form.LogCfgForm.EditLogName.SetText(file.string());
+        FormClose(ctx);
+        EXPECT_EQ(Read(file), c.after);
+    }
+    EXPECT_TRUE(LogFolder().empty());
+}
+
+TEST_F(LogFile, NothingIsWrittenWithLoggingOffOrWithoutAName) {
+    AddLines(10);
+    form.LogCfgForm.CheckBoxLog.SetChecked(false);
+    FormClose(ctx);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    form.LogCfgForm.EditLogName.SetText((dir / "mine.log").string());
+    FormClose(ctx);
+    EXPECT_FALSE(std::filesystem::exists(dir / "mine.log"));
+
+    form.LogCfgForm.CheckBoxLog.SetChecked(true);
+    form.LogCfgForm.EditLogName.SetText("");
+    FormClose(ctx);
+    EXPECT_TRUE(LogFolder().empty());
+    EXPECT_TRUE(dialogs.Calls.empty());
+}
+
+TEST_F(LogFile, OperatorsFileFailureIsThrown) {
+    AddLines(1);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    for (int mode : {0, 2}) {
+        form.LogCfgForm.RadioGrpMod.ItemIndex = mode;
+        form.LogCfgForm.EditLogName.SetText((dir / "missing" / "mine.log").string());
+        EXPECT_THROW(FormClose(ctx), EInOutError) << mode;
+    }
+    EXPECT_TRUE(dialogs.Calls.empty());
+}
+
+TEST_F(LogFile, SaveInfoWritesThePanelWhereTheOperatorSays) {
+    AddLines(2);
+    const auto file = dir / "info.log";
+    Write(file, "something longer than the panel\r\n\r\n\r\n");
+    dialogs.FileAnswers = {file.string(), std::nullopt};
+    SaveInfotoFile1Click(ctx);
+    EXPECT_EQ(Read(file), "> line 1\r\n> line 2\r\n");
+    ASSERT_EQ(dialogs.FileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.FileDialogs[0].Filter, "All Log Files(*.Log)|*.log");
+    EXPECT_EQ(dialogs.FileDialogs[0].DefaultExt, "*.log");
+
+    form.InfoMemo.Add("> line 3");
+    SaveInfotoFile1Click(ctx); // cancelled
+    EXPECT_EQ(Read(file), "> line 1\r\n> line 2\r\n");
+
+    dialogs.FileAnswers = {(dir / "missing" / "x.log").string()};
+    EXPECT_THROW(SaveInfotoFile1Click(ctx), EInOutError);
+    EXPECT_EQ(form.InfoMemo.Lines.size(), 3u);
+}
+
+TEST_F(LogFile, PortsAreClosedFirstEvenWhenTheLogFails) {
+    TPumpQueue queue;
+    struct Pty {
+        int master = -1, slave = -1;
+        std::string name;
+    } ptys[2];
+    TComm comm1(queue), comm3(queue);
+    TComm *comms[] = {&comm1, &comm3};
+    for (int i = 0; i < 2; ++i) {
+        char name[128];
+        ASSERT_EQ(::openpty(&ptys[i].master, &ptys[i].slave, name, nullptr, nullptr), 0);
+        comms[i]->SetCommName(name);
+        comms[i]->OpenPort();
+        ASSERT_TRUE(comms[i]->IsOpen());
+    }
+    ctx.ChannelComm = {&comm1, nullptr, &comm3, nullptr};
+    AddLines(1);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    form.LogCfgForm.EditLogName.SetText((dir / "missing" / "mine.log").string());
+    EXPECT_THROW(FormClose(ctx), EInOutError);
+    EXPECT_FALSE(comm1.IsOpen());
+    EXPECT_FALSE(comm3.IsOpen());
+    for (auto &p : ptys) {
+        ::close(p.slave);
+        ::close(p.master);
+    }
+}
