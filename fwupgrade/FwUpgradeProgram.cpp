@@ -21,11 +21,17 @@ TFwUpgradeProgram::TFwUpgradeProgram(TEventQueue &queue, TDialogs &dialogs)
     Wire();
 }
 
-TFwUpgradeProgram::~TFwUpgradeProgram() { Port->ClosePort(); }
+TFwUpgradeProgram::~TFwUpgradeProgram() {
+    Port->ClosePort();
+}
 
-void TFwUpgradeProgram::Show() { FormShow(Ctx); }
+void TFwUpgradeProgram::Show() {
+    FormShow(Ctx);
+}
 
-void TFwUpgradeProgram::Close() { FormClose(Ctx); }
+void TFwUpgradeProgram::Close() {
+    FormClose(Ctx);
+}
 
 void TFwUpgradeProgram::Wire() {
     UgContext &c = Ctx;

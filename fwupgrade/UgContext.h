@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/SerialDeviceMap.h"
+
 class TComm;
 class TDialogs;
 
@@ -43,6 +45,9 @@ struct UgContext {
     TComm *SPxComm1 = nullptr;
     TDialogs *Dialogs = nullptr;
 
+    // The serial device map the port list is made from; the process's own
+    // map (SerialDeviceMap) when unset.
+    std::function<TSerialDeviceMap()> DeviceMap;
     // The pause between opening the port and sending the probe (50 ms).
     std::function<void(unsigned milliseconds)> Pause;
     // Closes the main window, which ends the program.

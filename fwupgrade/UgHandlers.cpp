@@ -47,7 +47,7 @@ void BitBtnFindClick(UgContext &ctx) {
     f.ProgressBar1.SetProgress(0);
     f.ProgressBar1.ForeColor = TColor::Blue;
     ClosePortIfOpen(ctx);
-    EnumeratePorts(f.ComboBoxCOM);
+    EnumeratePorts(f.ComboBoxCOM, ctx.DeviceMap ? ctx.DeviceMap() : SerialDeviceMap());
     if (f.ComboBoxCOM.Items.empty())
         return;
     const std::string port = f.ComboBoxCOM.Items.front();
@@ -71,12 +71,16 @@ void BitBtnFreshClick(UgContext &ctx) {
     ctx.DeviceFound = 0;
     f.ComboBoxCOM.ClearItems();
     ClosePortIfOpen(ctx);
-    EnumeratePorts(f.ComboBoxCOM);
+    EnumeratePorts(f.ComboBoxCOM, ctx.DeviceMap ? ctx.DeviceMap() : SerialDeviceMap());
 }
 
-void SpdBtnDownLoadClick(UgContext &ctx) { UgStartUpgrade(ctx); }
+void SpdBtnDownLoadClick(UgContext &ctx) {
+    UgStartUpgrade(ctx);
+}
 
-void SpdBtnVerifyClick(UgContext &ctx) { UgStartVerify(ctx); }
+void SpdBtnVerifyClick(UgContext &ctx) {
+    UgStartVerify(ctx);
+}
 
 void SpdBtnExitClick(UgContext &ctx) {
     ClosePortIfOpen(ctx);
@@ -84,7 +88,9 @@ void SpdBtnExitClick(UgContext &ctx) {
         ctx.CloseWindow();
 }
 
-void FormClose(UgContext &ctx) { ClosePortIfOpen(ctx); }
+void FormClose(UgContext &ctx) {
+    ClosePortIfOpen(ctx);
+}
 
 void ComboBoxCOMChange(UgContext &ctx) {
     TComboBox &c = ctx.Form->ComboBoxCOM;
@@ -97,7 +103,9 @@ void About1Click(UgContext &ctx) {
         ctx.Dialogs->ShowModal(*ctx.AboutForm);
 }
 
-void ClearInfo1Click(UgContext &ctx) { ctx.Form->InfoMemo.Clear(); }
+void ClearInfo1Click(UgContext &ctx) {
+    ctx.Form->InfoMemo.Clear();
+}
 
 void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length) {
     // Blocks are appended so that a frame split over several reads is still

@@ -1,7 +1,6 @@
 #include "fwupgrade/UgProtocol.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "forms/Dialogs.h"
 #include "fwupgrade/BlockScramble.h"
@@ -18,7 +17,6 @@ namespace {
 
 constexpr uint8_t kStatusSuccess = 0;
 constexpr uint8_t kStatusDone = 6;
-constexpr size_t kDeviceNameOffset = 26;
 
 void Send(UgContext &ctx, uint16_t length) {
     // The send result is not used: with no open port the bytes go nowhere.
@@ -57,9 +55,9 @@ std::string UgStatusText(uint8_t status) {
 }
 
 void UgSendHandshake(UgContext &ctx) {
-    static_assert(sizeof(kProbeFrame) <= kUgTxBufferSize);
-    std::memcpy(ctx.UgTxBuffer.data(), kProbeFrame, sizeof(kProbeFrame));
-    Send(ctx, sizeof(kProbeFrame));
+    static_assert(kProbeFrame.size() <= kUgTxBufferSize);
+    std::copy(kProbeFrame.begin(), kProbeFrame.end(), ctx.UgTxBuffer.begin());
+    Send(ctx, static_cast<uint16_t>(kProbeFrame.size()));
 }
 
 bool UgSendDataBlock(UgContext &ctx, uint8_t cmd, uint16_t addr, uint8_t blockCount) {
@@ -96,11 +94,10 @@ void UgHandleHandshakeReply(UgContext &ctx) {
     uint16_t len = 0;
     if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
         return;
-    std::array<uint8_t, kDeviceNameFieldSize> name = ExpectedDeviceName;
-    if (CheckHandshakeName(std::span<const uint8_t>(ctx.UgPacket).first(len), name, kDeviceNameOffset) != 0)
+    TDeviceNameField name = ExpectedDeviceName;
+    if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
         return;
-    const std::string deviceName(reinterpret_cast<const char *>(name.data()),
-                                 std::find(name.begin(), name.end(), uint8_t{0}) - name.begin());
+    const std::string deviceName = DeviceNameText(name);
     ctx.UgState = UgIdle;
     ctx.DeviceFound = 1;
     ctx.Form->SpdBtnDownLoad.Enabled = true;
@@ -180,7 +177,9 @@ void UgEndOperation(UgContext &ctx, uint8_t status) {
     g.SetProgress(g.MaxValue());
 }
 
-void UgAddInfoLine(UgContext &ctx, const std::string &text) { ctx.Form->InfoMemo.Add("> " + text); }
+void UgAddInfoLine(UgContext &ctx, const std::string &text) {
+    ctx.Form->InfoMemo.Add("> " + text);
+}
 
 void UgStartUpgrade(UgContext &ctx) {
     ctx.UgCurAddr = ctx.UgStartAddr;

@@ -3,13 +3,13 @@
 // the transmit buffer.
 #include <gtest/gtest.h>
 
+#include "UgReplies.h"
 #include "forms/RecordingDialogs.h"
 #include "fwupgrade/BlockScramble.h"
 #include "fwupgrade/FirmWareUGForm.h"
 #include "fwupgrade/FirmwareData.h"
 #include "fwupgrade/UgHandlers.h"
 #include "fwupgrade/UgProtocol.h"
-#include "UgReplies.h"
 
 namespace {
 

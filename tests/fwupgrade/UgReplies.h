@@ -23,7 +23,9 @@ inline std::vector<uint8_t> Reply(uint8_t cmd, const std::vector<uint8_t> &paylo
     return Frame(p);
 }
 
-inline std::vector<uint8_t> StatusReply(uint8_t cmd, uint8_t status) { return Reply(cmd, {status}); }
+inline std::vector<uint8_t> StatusReply(uint8_t cmd, uint8_t status) {
+    return Reply(cmd, {status});
+}
 
 // A verify reply: the words at packet bytes 8, 10, 24 and 26.
 inline std::vector<uint8_t> VerifyReply(uint16_t w8, uint16_t w10, uint16_t w24, uint16_t w26) {
