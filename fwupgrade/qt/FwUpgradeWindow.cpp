@@ -24,9 +24,13 @@ namespace fwug {
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
 
-void Place(QWidget *w, const TControl &c) { w->setGeometry(c.Left, c.Top, c.Width, c.Height); }
+void Place(QWidget *w, const TControl &c) {
+    w->setGeometry(c.Left, c.Top, c.Width, c.Height);
+}
 
 const char *GaugeStyle(TColor c) {
     return c == TColor::Red ? "QProgressBar::chunk { background-color: #d00000; }"
@@ -142,7 +146,7 @@ QMenu *TFwUpgradeWindow::MakeMenu(TMenuItem &top, QWidget *parent) {
 
 void TFwUpgradeWindow::BuildMenus() {
     for (TMenuItem *top : Program.Form().MainMenu1.Items)
-        Actions[top] = menuBar()->addMenu(MakeMenu(*top, menuBar()))->menuAction();
+        Actions[top] = menuBar()->addMenu(MakeMenu(*top, menuBar()));
 }
 
 void TFwUpgradeWindow::WirePort() {
@@ -193,7 +197,8 @@ void TFwUpgradeWindow::ShowModel() {
         ComboBoxCOM->clear();
         ComboBoxCOM->addItems(items);
     }
-    const int textIndex = static_cast<int>(std::find(c.Items.begin(), c.Items.end(), c.Text) - c.Items.begin());
+    const int textIndex =
+        static_cast<int>(std::find(c.Items.begin(), c.Items.end(), c.Text) - c.Items.begin());
     ComboBoxCOM->setPlaceholderText(Q(c.Text));
     ComboBoxCOM->setCurrentIndex(textIndex < static_cast<int>(c.Items.size()) ? textIndex : -1);
 
