@@ -1,0 +1,16 @@
+#include "datafiles/FormatError.h"
+
+#include "forms/Dialogs.h"
+#include "protocol/VltContext.h"
+
+std::string FileFormatErrorText(const std::string &line) {
+    return "File Format Error :\"" + line + "\"!";
+}
+
+void ShowFileFormatError(VltContext &ctx, const std::string &line) {
+    ctx.Dialogs->Message(FileFormatErrorText(line));
+}
+
+bool FitsDataBuffer(uint32_t pos, uint32_t count) {
+    return pos <= kBufferSize && count <= kBufferSize - pos;
+}

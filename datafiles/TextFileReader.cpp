@@ -1,0 +1,46 @@
+#include "datafiles/TextFileReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/Errors.h"
+
+std::string FileErrorText(const char *what, const std::string &fileName) {
+    const int err = errno;
+    std::string text = std::string(what) + " \"" + fileName + "\"";
+    if (err != 0)
+        text += ": " + std::string(std::strerror(err));
+    return text;
+}
+
+TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
+    errno = 0;
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec)) {
+        errno = EISDIR;
+        throw EInOutError(FileErrorText("Cannot open file", fileName));
+    }
+    In.open(fileName, std::ios::binary);
+    if (!In)
+        throw EInOutError(FileErrorText("Cannot open file", fileName));
+}
+
+bool TTextFileReader::ReadLine(std::string &line) {
+    line.clear();
+    std::streambuf *sb = In.rdbuf();
+    int c = sb->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+        if (In.bad())
+            throw EInOutError(FileErrorText("Cannot read file", Name));
+        return false;
+    }
+    while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
+        if (line.size() < kMaxLineLength)
+            line.push_back(static_cast<char>(c));
+        c = sb->sbumpc();
+    }
+    if (c == '\r' && sb->sgetc() == '\n')
+        sb->sbumpc();
+    return true;
+}

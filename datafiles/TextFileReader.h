@@ -1,0 +1,26 @@
+#pragma once
+// Reads a data file as text lines, the way the loaders expect them: the line
+// ends (CR LF, LF or a lone CR) are not part of a line. A line keeps at most
+// kMaxLineLength characters; the rest of a longer line is dropped, so no
+// parser ever works on an unbounded line.
+#include <cstddef>
+#include <fstream>
+#include <string>
+
+constexpr size_t kMaxLineLength = 65535;
+
+class TTextFileReader {
+public:
+    // Throws EInOutError when the file cannot be opened.
+    explicit TTextFileReader(const std::string &fileName);
+    // The next line; false at the end of the file. Throws EInOutError on a
+    // read error.
+    bool ReadLine(std::string &line);
+
+private:
+    std::ifstream In;
+    std::string Name;
+};
+
+// The message of a file that cannot be opened, read or written.
+std::string FileErrorText(const char *what, const std::string &fileName);
