@@ -6,6 +6,7 @@
 #include <memory>
 #include <numeric>
 
+#include "platform/SerialDeviceMap.h"
 #include "protocol/CommandPackets.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsBlock.h"
@@ -289,6 +290,10 @@ TEST(SimGang, DeviceMapListsEachPortUnderItsVcpName) {
     EXPECT_EQ(lines[0], "\\Device\\VCP0 " + gang.Device(0).PortPath());
     EXPECT_EQ(lines[1], "\\Device\\VCP1 " + gang.Device(1).PortPath());
     EXPECT_NE(gang.Device(0).PortPath(), gang.Device(1).PortPath());
+    // The programs' own reader of the map takes it as written.
+    EXPECT_EQ(ReadSerialDeviceMap(path.c_str()),
+              (TSerialDeviceMap{{"\\Device\\VCP0", gang.Device(0).PortPath()},
+                                {"\\Device\\VCP1", gang.Device(1).PortPath()}}));
 }
 
 } // namespace
