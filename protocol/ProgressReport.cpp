@@ -1,11 +1,9 @@
 #include "protocol/ProgressReport.h"
 
-#include <fstream>
-
+#include "app/LogFile.h"
 #include "forms/Controls.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
-#include "platform/Errors.h"
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/VltContext.h"
@@ -57,12 +55,7 @@ void CountResultAndLog(VltContext &ctx) {
         return;
     const std::string date = ctx.Clock->DateText();
     const std::string time = ctx.Clock->TimeText();
-    const std::string path = ResultLogPath(ctx.ProgramDir, date, time);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out)
-        out << ctx.Form->InfoMemo.Text();
-    if (!out)
-        throw EInOutError("Cannot write file \"" + path + "\"");
+    SaveLinesToFile(ResultLogPath(ctx.ProgramDir, date, time), ctx.Form->InfoMemo.Lines);
 }
 
 void HandleProgressReport(VltContext &ctx, int n) {
