@@ -1,0 +1,62 @@
+#pragma once
+// The gang programmer's main window, built from the TProgramVLT model. Every
+// user action goes to the model's control (and so to its handler) through
+// Run, which shows a failure in the error dialog and then shows every window's
+// model again.
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <map>
+
+#include "forms/qt/ViewBinder.h"
+
+class QtDialogs;
+class TVltProgram;
+struct TProgramVLT;
+struct VltContext;
+class QTabWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(TVltProgram &program, QtDialogs &dialogs);
+    ~MainWindow() override;
+
+    // Runs one event: errors go to the error dialog, then the models are shown.
+    void Run(const ViewBinder::Action &action);
+    ViewBinder &Binder() { return *Views; }
+    // Runs after every refresh: the other windows show their models too.
+    std::function<void()> AfterRefresh;
+    void RefreshAll();
+
+    // For tests and the screenshot tool: the widget of a control by its name.
+    QWidget *Widget(const std::string &name) const;
+    QAction *Action(const std::string &name) const;
+    QTimer &Timer() { return Timer1; }
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void moveEvent(QMoveEvent *e) override;
+
+private:
+    template <class W> W *Make(const std::string &name, QWidget *parent, const struct TControl &m);
+    void BuildToolbar(QWidget *central);
+    void BuildChipPage(QWidget *page);
+    void BuildMenus();
+    void WireFallbacks();
+
+    TVltProgram &Program;
+    TProgramVLT &Form;
+    VltContext &Ctx;
+    QtDialogs &Dialogs;
+    std::unique_ptr<ViewBinder> Views;
+    QTimer Timer1;
+    bool Shown = false;
+    std::map<std::string, QWidget *> Widgets;
+    std::map<std::string, QAction *> Actions;
+};

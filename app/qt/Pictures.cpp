@@ -1,0 +1,13 @@
+#include "app/qt/Pictures.h"
+
+#include <QFile>
+
+#include "forms/qt/JpegImage.h"
+
+QPixmap Picture(const std::string &name) {
+    QFile f(":/artwork/" + QString::fromStdString(name) + ".jpg");
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = f.readAll();
+    return QPixmap::fromImage(DecodeJpeg(reinterpret_cast<const uint8_t *>(data.constData()), data.size()));
+}

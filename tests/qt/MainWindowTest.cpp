@@ -1,0 +1,342 @@
+// The gang programmer's real windows, offscreen, against simulated devices:
+// user actions reach the handlers and the windows show what they did.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/VltProgram.h"
+#include "app/qt/ChipSeltDialog.h"
+#include "app/qt/LogCfgDialog.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/VltWindows.h"
+#include "datafiles/OpenRoutines.h"
+#include "forms/ProgramVLTForm.h"
+#include "platform/Clock.h"
+#include "protocol/VltContext.h"
+#include "tools/devsim/SimDevice.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Does `act` with each modal window (message box, file dialog, form) that
+// comes up while it lives; once only unless `every`.
+class ModalWatch {
+public:
+    explicit ModalWatch(std::function<void(QWidget *)> act, bool every = false)
+        : Act(std::move(act)), Every(every) {
+        QObject::connect(&Poll, &QTimer::timeout, [this] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w || w == Last)
+                return;
+            Last = w;
+            if (!Every)
+                Poll.stop();
+            // With every, boxes that come up while act runs (nested) are handled too.
+            Act(w);
+        });
+        Poll.start(5);
+    }
+
+private:
+    std::function<void(QWidget *)> Act;
+    bool Every;
+    QPointer<QWidget> Last;
+    QTimer Poll;
+};
+
+void ClickOk(QWidget *w) {
+    if (auto *box = qobject_cast<QMessageBox *>(w))
+        box->button(QMessageBox::Ok)->click();
+}
+
+QStringList MemoLines(QWidget *memo) {
+    return static_cast<QPlainTextEdit *>(memo)->toPlainText().split('\n');
+}
+
+bool AnyLineEndsWith(const QStringList &lines, const QString &tail) {
+    for (const auto &l : lines)
+        if (l.endsWith(tail))
+            return true;
+    return false;
+}
+
+// A program folder, the windows and (optionally) simulated devices behind them.
+struct Station {
+    explicit Station(size_t devices) : Gang(devices), Clock({2026, 12, 7, 22, 15, 3, 0}) {
+        Dir = fs::temp_directory_path() /
+              ("pelmor_qt_" + std::to_string(::getpid()) + "_" + std::to_string(++Serial()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Windows = std::make_unique<VltWindows>(Clock, (Dir / "Pelmor200VLT").string());
+        TSerialDeviceMap map;
+        for (size_t i = 0; i < Gang.Size(); ++i)
+            map.push_back({"\\Device\\VCP" + std::to_string(i), Gang.Device(i).PortPath()});
+        Windows->Program().PortScan.DeviceMap = [map] { return map; };
+        Windows->Program().PortScan.Pause = [](unsigned) {};
+        Windows->Main().show();
+    }
+    ~Station() {
+        Windows.reset();
+        fs::remove_all(Dir);
+    }
+    static int &Serial() {
+        static int n = 0;
+        return n;
+    }
+    MainWindow &Main() { return Windows->Main(); }
+    TProgramVLT &Form() { return Windows->Program().Form(); }
+    VltContext &Ctx() { return Windows->Program().Context(); }
+    QWidget *W(const char *name) { return Main().Widget(name); }
+
+    TSimGang Gang;
+    TFixedClock Clock;
+    fs::path Dir;
+    std::unique_ptr<VltWindows> Windows;
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    // Picks a chip model through the chip button and its menu.
+    static void ChooseChip(Station &s, const QString &caption) {
+        ModalWatch watch([&s, caption](QWidget *) {
+            QMenu *menu = s.Windows->ChipSelt().Menu();
+            QTRY_VERIFY(menu->isVisible());
+            for (QAction *a : menu->actions())
+                if (a->text() == caption)
+                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+        });
+        QTest::mouseClick(s.W("DevButton"), Qt::LeftButton);
+    }
+    // Loads a file through the toolbar's Load button and the file dialog.
+    static void LoadFile(Station &s, const fs::path &file) {
+        if (!s.Form().SpdBtnOpen.OnClick) {
+            // The load handler is not wired yet: its steps after the dialog.
+            s.Main().Run([&] {
+                s.Ctx().DataLoaded = 1;
+                s.Ctx().TransferKB = s.Ctx().DataKB;
+                OpenVeltaPyFile(s.Ctx(), file.string());
+            });
+            return;
+        }
+        ModalWatch watch([file](QWidget *w) {
+            auto *fd = qobject_cast<QFileDialog *>(w);
+            QVERIFY(fd);
+            // Typed into the name field and confirmed, as a user does.
+            auto *name = fd->findChild<QLineEdit *>("fileNameEdit");
+            QVERIFY(name);
+            name->setText(QString::fromStdString(file.string()));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QTest::mouseClick(s.W("SpdBtnOpen"), Qt::LeftButton);
+    }
+
+private slots:
+    void initTestCase() {
+        // Closing a main window must not end the test run's event loops.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void firstShowGreetsAndConnectsEveryDevice() {
+        Station s(4);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected == (std::array<uint8_t, 4>{1, 1, 1, 1}), 5000);
+        const QStringList lines = MemoLines(s.W("InfoMemo"));
+        QVERIFY(lines.first().startsWith("> 2026-12-07 22:15:03 Hello Pelmor200VLT User!------"));
+        for (const char *b : {"DevSpdBtn1", "DevSpdBtn2", "DevSpdBtn3", "DevSpdBtn4"})
+            QVERIFY(s.W(b)->isEnabled());
+        auto *pages = static_cast<QTabWidget *>(s.W("ViewPageCtrl"));
+        QCOMPARE(pages->currentIndex(), 0);
+        QVERIFY(!pages->isTabVisible(2));
+        QCOMPARE(s.Main().windowTitle(), QString("Pelmor200VLT Chip Programmer"));
+    }
+
+    void chipMenuSetsTheChipAndShowsTheFamilyControls() {
+        Station s(0);
+        ChooseChip(s, "Vt7115");
+        QTRY_COMPARE(s.Form().MCUNameEdit.Text(), std::string("Vt7115"));
+        QTRY_VERIFY(!s.Windows->ChipSelt().isVisible());
+        QCOMPARE(static_cast<QLineEdit *>(s.W("MCUNameEdit"))->text(), QString("Vt7115"));
+        QCOMPARE(static_cast<QSpinBox *>(s.W("SpinEditPowTM"))->value(), 600);
+        auto checked = [&](const char *group) {
+            for (auto *r : s.W(group)->findChildren<QRadioButton *>())
+                if (r->isChecked())
+                    return r->text();
+            return QString();
+        };
+        QCOMPARE(checked("RadioGpVolt"), QString("2.5V"));
+        QCOMPARE(checked("RadioGrpPIF"), QString("Use I2C"));
+        QVERIFY(s.W("RadioGrpPIF")->isVisibleTo(&s.Main()));
+        QVERIFY(!s.W("RadioGrpPIF")->isEnabled());
+        QVERIFY(!s.W("ChkBoxVfyE1")->isVisibleTo(&s.Main()));
+        QVERIFY(!s.W("ChkBoxIgChip")->isVisibleTo(&s.Main()));
+        QVERIFY(s.W("SpdButtnRdInfo")->isVisibleTo(&s.Main()));
+        QCOMPARE(static_cast<QLineEdit *>(s.W("EditDevAddr"))->text(), QString("0x68"));
+        QVERIFY(
+            AnyLineEndsWith(MemoLines(s.W("InfoMemo")), "Chip of \"Vt7115\" is Selected.Chip ID is 0xE9C0."));
+    }
+
+    void commandsAndShortCutsRunOnEveryDevice() {
+        Station s(2);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected[0] && s.Ctx().ChannelConnected[1], 5000);
+        ChooseChip(s, "Vt7115");
+        QTRY_COMPARE(s.Form().MCUNameEdit.Text(), std::string("Vt7115"));
+        const fs::path bin = s.Dir / "data.BIN";
+        {
+            std::ofstream out(bin, std::ios::binary);
+            for (int i = 0; i < 4096; ++i)
+                out.put(static_cast<char>(i * 7));
+        }
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+
+        auto idle = [&] { return s.Ctx().ChannelBusy[0] == 0 && s.Ctx().ChannelBusy[1] == 0; };
+        auto run = [&](const std::function<void()> &act, uint8_t cmd) {
+            TSimDevice &dev = s.Gang.Device(1);
+            const size_t before = dev.PacketCount();
+            ModalWatch ok(ClickOk, true); // status boxes are answered as they come
+            // The offscreen platform does not give the focus back after a box.
+            s.Main().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+            act();
+            auto sent = [&] {
+                const auto cmds = dev.Commands();
+                const size_t fresh = std::min(dev.PacketCount() - before, cmds.size());
+                return std::find(cmds.end() - static_cast<long>(fresh), cmds.end(), cmd) != cmds.end();
+            };
+            QTRY_VERIFY2_WITH_TIMEOUT(sent() && idle(),
+                                      qPrintable(MemoLines(s.W("InfoMemo")).mid(30).join('\n')), 10000);
+        };
+        run([&] { QTest::mouseClick(s.W("SpdBtnDownLoad"), Qt::LeftButton); }, 0x53);
+        QCOMPARE(static_cast<QProgressBar *>(s.W("GaugeBar2"))->value(),
+                 static_cast<QProgressBar *>(s.W("GaugeBar2"))->maximum());
+        run([&] { QTest::keyClick(&s.Main(), Qt::Key_F7); }, 0x95);
+        QTRY_VERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), " Device 2 : Operation Success!"));
+        run([&] { QTest::keyClick(&s.Main(), Qt::Key_F8); }, 0x9B);
+        run([&] { QTest::keyClick(&s.Main(), Qt::Key_D, Qt::ControlModifier); }, 0x53);
+        run([&] { QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton); }, 0x95);
+    }
+
+    void otherChannelsGoOnWhileAStatusBoxIsOpen() {
+        Station s(2);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected[0] && s.Ctx().ChannelConnected[1], 5000);
+        ChooseChip(s, "Vt7117");
+        const fs::path bin = s.Dir / "data.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x5A');
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+
+        // Channel 1 fails at once; channel 2's reply dribbles in meanwhile.
+        s.Gang.Device(0).InjectStatus(0x25);
+        s.Gang.Device(1).InjectSplit(4, std::chrono::milliseconds(25));
+        bool sawBox = false;
+        ModalWatch watch(
+            [&](QWidget *w) {
+                if (sawBox) { // later boxes
+                    ClickOk(w);
+                    return;
+                }
+                auto *box = qobject_cast<QMessageBox *>(w);
+                QVERIFY(box);
+                QCOMPARE(box->text(), QString("Unknow Command!"));
+                sawBox = true;
+                // While this box stays open, channel 2 finishes.
+                QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelBusy[1] == 0, 10000);
+                QVERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), " Device 2 : Operation Success!"));
+                QVERIFY(box->isVisible());
+                ClickOk(box);
+            },
+            true);
+        QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton);
+        QTRY_VERIFY(sawBox);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), " Device 1 : Operation Failed!"));
+    }
+
+    void logIsWrittenAtCloseForEachMode() {
+        struct Case {
+            const char *what;
+            int creat, mode;
+            const char *before;
+            bool header;
+        };
+        const Case cases[] = {
+            {"new file", 1, 0, "old\r\n", false},
+            {"overwrite", 1, 1, "old\r\n", false},
+            {"append to a missing file", 1, 2, nullptr, true},
+            {"append", 1, 2, "old\r\n", false},
+        };
+        for (const auto &c : cases) {
+            Station s(0);
+            QTRY_VERIFY(!s.Form().InfoMemo.Lines.empty());
+            const fs::path log = s.Dir / "mine.log";
+            if (c.before)
+                std::ofstream(log, std::ios::binary) << c.before;
+            // The operator's choices, made in the dialog.
+            ModalWatch watch([&](QWidget *w) {
+                LogCfgDialog &dlg = s.Windows->LogCfg();
+                QCOMPARE(w, static_cast<QWidget *>(&dlg));
+                dlg.Widget("RadioGrpCreat")->findChildren<QRadioButton *>().at(c.creat)->click();
+                dlg.Widget("RadioGrpMod")->findChildren<QRadioButton *>().at(c.mode)->click();
+                auto *name = static_cast<QLineEdit *>(dlg.Widget("EditLogName"));
+                name->setFocus();
+                name->selectAll();
+                QTest::keyClick(name, Qt::Key_Delete);
+                QTest::keyClicks(name, QString::fromStdString(log.string()));
+                QTest::mouseClick(dlg.Widget("OK"), Qt::LeftButton);
+            });
+            s.Main().Action("CfgLog")->trigger();
+            QVERIFY(!s.Windows->LogCfg().isVisible());
+            std::string expected = c.before && c.mode == 2 ? c.before : "";
+            if (c.header)
+                expected += "Corvane Log File!\r\n";
+            for (const auto &l : s.Form().InfoMemo.Lines)
+                expected += l + "\r\n";
+            QVERIFY(s.Main().close());
+            std::ifstream in(log, std::ios::binary);
+            const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            QCOMPARE(got, expected);
+        }
+    }
+
+    void automaticLogAndAFailedOperatorsLogKeepTheWindowOpen() {
+        Station s(0);
+        QTRY_VERIFY(!s.Form().InfoMemo.Lines.empty());
+        for (int i = 0; i < 7; ++i)
+            s.Form().AddInfoLine("line");
+        QVERIFY(s.Main().close());
+        QVERIFY(fs::exists(s.Dir / "Log" / "VLT_2026_12_07_22_15_03.log"));
+
+        Station t(0);
+        QTRY_VERIFY(!t.Form().InfoMemo.Lines.empty());
+        t.Form().LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+        t.Form().LogCfgForm.EditLogName.SetText((t.Dir / "no" / "such" / "x.log").string());
+        QString shown;
+        ModalWatch watch([&](QWidget *w) {
+            shown = static_cast<QMessageBox *>(w)->text();
+            ClickOk(w);
+        });
+        QVERIFY(!t.Main().close());
+        QVERIFY(shown.startsWith("Cannot create file"));
+        QVERIFY(t.Main().isVisible());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
