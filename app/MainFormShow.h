@@ -9,9 +9,10 @@ struct VltContext;
 
 // First show: program folder, "Log" folder, grids, buffer fill, defaults,
 // greeting, then refresh and connect. programPath is the program file's path.
-void FormShow(VltContext &ctx, const std::string &programPath, const TPauseFn &pause);
+void FormShow(VltContext &ctx, const std::string &programPath, const TPortScan &scan);
 // SpinEditIn and SpinEditOut are enabled exactly when CheckBoxAut is checked.
 void CheckBoxAutClick(VltContext &ctx);
+void About1Click(VltContext &ctx);
 void ClearInformation1Click(VltContext &ctx);
 void CopyInformation1Click(VltContext &ctx);
 // Closes every open port, channel 1 to 4, then asks for the window to close.

@@ -7,15 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "app/PortConnection.h"
+
 class TComm;
 class TEventQueue;
 class TDialogs;
 class TClock;
 struct TProgramVLT;
 struct VltContext;
-
-// Blocking pause of the connect scan (50 ms per port); tests may replace it.
-using TPauseFn = std::function<void(unsigned milliseconds)>;
 
 class TVltProgram {
 public:
@@ -31,8 +30,9 @@ public:
     // Full path of the program file; FormShow takes its folder as ProgramDir
     // and creates "Log" there. Set before Show().
     std::string ProgramPath;
-    // The connect scan's pause; a real sleep unless replaced.
-    TPauseFn Pause;
+    // The connect scan's port list (the serial device map) and its 50 ms
+    // pause per port; tests replace both.
+    TPortScan PortScan;
     // Asked to close the main window (Exit button and menu); the view closes
     // its window, which runs the close handling.
     std::function<void()> OnCloseRequest;

@@ -89,7 +89,8 @@ private slots:
             QVERIFY(DecodeJpeg(reinterpret_cast<const uint8_t *>(bad.constData()), bad.size()).isNull());
         // A stream cut short is finished with grey by the decoder: still the whole picture.
         const QByteArray cut = jpg.left(jpg.size() / 2);
-        QCOMPARE(DecodeJpeg(reinterpret_cast<const uint8_t *>(cut.constData()), cut.size()).size(), QSize(240, 45));
+        QCOMPARE(DecodeJpeg(reinterpret_cast<const uint8_t *>(cut.constData()), cut.size()).size(),
+                 QSize(240, 45));
         QVERIFY(DecodeJpeg(nullptr, 0).isNull());
     }
 

@@ -1,0 +1,69 @@
+#include "app/ReceiveEvents.h"
+
+#include <algorithm>
+#include <string>
+
+#include "forms/Controls.h"
+#include "forms/ProgramVLTForm.h"
+#include "protocol/ChannelOps.h"
+#include "protocol/Frame.h"
+#include "protocol/HandshakeReply.h"
+#include "protocol/ReplyHandling.h"
+#include "protocol/VltContext.h"
+#include "serial/Comm.h"
+
+void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t length) {
+    const size_t k = static_cast<size_t>(n - 1);
+    ctx.ChannelTimeout[k] = 500;
+    auto &rx = ctx.ChannelRxBuffer[k];
+    // A chunk that would not fit throws the buffered bytes away: no frame of
+    // the protocol is that long, so they were noise. A chunk larger than the
+    // whole buffer keeps only its tail, where a frame could still end.
+    if (static_cast<size_t>(ctx.ChannelRxCount[k]) + length > rx.size()) {
+        ctx.ChannelRxCount[k] = 0;
+        if (length > rx.size()) {
+            buffer += length - rx.size();
+            length = static_cast<uint16_t>(rx.size());
+        }
+    }
+    std::copy(buffer, buffer + length, rx.begin() + ctx.ChannelRxCount[k]);
+    ctx.ChannelRxCount[k] = static_cast<uint16_t>(ctx.ChannelRxCount[k] + length);
+    if (!PacketComplete(rx, ctx.ChannelRxCount[k]))
+        return;
+    if (ctx.ChannelConnected[k] == 0)
+        HandleHandshakeReply(ctx, n, ctx.ChannelRxCount[k]);
+    else
+        HandleResponse(ctx, n, ctx.ChannelRxCount[k]);
+    // Whatever followed the frame (the trailer, a second frame) is dropped.
+    ctx.ChannelRxCount[k] = 0;
+}
+
+void SPxCommReceiveError(VltContext &ctx, int n, uint32_t) {
+    const size_t k = static_cast<size_t>(n - 1);
+    ctx.ChannelRxCount[k] = 0;
+    ctx.ChannelBusy[k] = 0;
+}
+
+void SPxCommRequestHangup(VltContext &ctx, int n) {
+    const size_t k = static_cast<size_t>(n - 1);
+    ctx.ChannelComm[k]->ClosePort();
+    ctx.ChannelConnected[k] = 0;
+    ctx.ChannelGauge[k]->Enabled = false;
+    TComboBox &ports = ctx.Form->ComboBoxCOM;
+    if (!ports.Items.empty())
+        ports.Items.erase(ports.Items.begin());
+}
+
+void Timer1Timer(VltContext &ctx) {
+    for (int n = 1; n <= kChannels; ++n) {
+        const size_t k = static_cast<size_t>(n - 1);
+        if (ctx.ChannelBusy[k] != 1)
+            continue;
+        ctx.ChannelTimeout[k] = static_cast<uint16_t>(ctx.ChannelTimeout[k] - 1);
+        if (ctx.ChannelTimeout[k] != 0)
+            continue;
+        const std::string who = ctx.ChannelOpCode[k] == OpSetup ? "Device" : "Chip";
+        ctx.Form->AddInfoLine(who + std::to_string(n) + ": Operation Timeout!");
+        EndOperation(ctx, n, 1);
+    }
+}

@@ -1,0 +1,415 @@
+#include "forms/qt/ViewBinder.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <climits>
+
+#include "forms/qt/GridModel.h"
+
+QColor QtColor(TColor c) {
+    switch (c) {
+    case TColor::Blue:
+        return QColor(0, 0, 255);
+    case TColor::Red:
+        return QColor(255, 0, 0);
+    case TColor::Navy:
+        return QColor(0, 0, 128);
+    case TColor::Black:
+        return QColor(0, 0, 0);
+    case TColor::White:
+        return QColor(255, 255, 255);
+    case TColor::Default:
+        break;
+    }
+    return {};
+}
+
+QString QtText(const std::string &s) {
+    return QString::fromStdString(s);
+}
+
+namespace {
+
+// The parts of every control: visibility, enabled state, hint, focus and font.
+struct ControlState {
+    TControl &M;
+    QWidget *W;
+    unsigned SeenFocus;
+    ControlState(TControl &m, QWidget *w) : M(m), W(w), SeenFocus(m.FocusRequests) {
+        QFont f = w->font();
+        if (!m.FontName.empty()) {
+            // Fallbacks keep CJK text readable where the named font is missing.
+            f.setFamilies({QtText(m.FontName), "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
+        }
+        if (m.FontBold)
+            f.setBold(true);
+        w->setFont(f);
+        if (m.FontColor != TColor::Default) {
+            QPalette p = w->palette();
+            p.setColor(QPalette::WindowText, QtColor(m.FontColor));
+            p.setColor(QPalette::Text, QtColor(m.FontColor));
+            p.setColor(QPalette::ButtonText, QtColor(m.FontColor));
+            w->setPalette(p);
+        }
+    }
+    void Sync() {
+        if (W->isHidden() == M.Visible)
+            W->setVisible(M.Visible);
+        if (W->isEnabled() != M.Enabled)
+            W->setEnabled(M.Enabled);
+        const QString hint = QtText(M.Hint);
+        if (W->toolTip() != hint)
+            W->setToolTip(hint);
+        if (M.FocusRequests != SeenFocus) {
+            SeenFocus = M.FocusRequests;
+            W->setFocus(Qt::OtherFocusReason);
+        }
+    }
+};
+
+} // namespace
+
+template <class F> void ViewBinder::Add(F sync) {
+    struct B : Binding {
+        F Fn;
+        explicit B(F f) : Fn(std::move(f)) {}
+        void Sync() override { Fn(); }
+    };
+    Bindings.push_back(std::make_unique<B>(std::move(sync)));
+    Bindings.back()->Sync();
+}
+
+ViewBinder::ViewBinder(Runner run) : RunAction(std::move(run)) {}
+ViewBinder::~ViewBinder() {
+    // Widgets may outlive the binder (children go after their window's
+    // members): no signal of theirs may reach it then.
+    for (const auto &c : Connections)
+        QObject::disconnect(c);
+}
+
+void ViewBinder::Refresh() {
+    for (auto &b : Bindings)
+        b->Sync();
+}
+
+void ViewBinder::BindControl(TControl &m, QWidget *w) {
+    Add([s = ControlState(m, w)]() mutable { s.Sync(); });
+}
+
+void ViewBinder::Bind(TButton &m, QAbstractButton *w, Action handler) {
+    Connections.push_back(QObject::connect(w, &QAbstractButton::clicked, w, [this, &m, handler] {
+        RunAction([&m, handler] {
+            if (handler)
+                handler();
+            else
+                m.Click();
+        });
+    }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        if (w->text() != QtText(m.Caption))
+            w->setText(QtText(m.Caption));
+    });
+}
+
+void ViewBinder::Bind(TMenuItem &m, QAction *w, Action handler) {
+    BindItem(m, w, std::move(handler), false);
+}
+
+void ViewBinder::BindItem(TMenuItem &m, QAction *w, Action handler, bool literal) {
+    if (!m.ShortCut.empty())
+        w->setShortcut(QKeySequence(QtText(m.ShortCut)));
+    Connections.push_back(QObject::connect(w, &QAction::triggered, w, [this, &m, handler] {
+        RunAction([&m, handler] {
+            if (handler)
+                handler();
+            else
+                m.Click();
+        });
+    }));
+    Add([&m, w, literal] {
+        QString caption = QtText(m.Caption);
+        if (literal)
+            caption.replace('&', "&&"); // shown as written, no mnemonic
+        if (w->text() != caption)
+            w->setText(caption);
+        if (w->isVisible() != m.Visible)
+            w->setVisible(m.Visible);
+        if (w->isEnabled() != m.Enabled)
+            w->setEnabled(m.Enabled);
+    });
+}
+
+void ViewBinder::Bind(TCheckBox &m, QCheckBox *w) {
+    Connections.push_back(QObject::connect(w, &QCheckBox::clicked, w, [this, &m](bool checked) {
+        RunAction([&m, checked] { m.SetChecked(checked); });
+    }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        const QSignalBlocker block(w);
+        if (w->isChecked() != m.Checked())
+            w->setChecked(m.Checked());
+        if (w->text() != QtText(m.Caption))
+            w->setText(QtText(m.Caption));
+    });
+}
+
+void ViewBinder::Bind(TRadioGroup &m, QGroupBox *w) {
+    auto *group = new QButtonGroup(w);
+    auto *layout = new QGridLayout(w);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setSpacing(2);
+    const int columns = std::max(m.Columns, 1);
+    for (size_t i = 0; i < m.Items.size(); ++i) {
+        auto *b = new QRadioButton(QtText(m.Items[i]), w);
+        const int idx = static_cast<int>(i);
+        group->addButton(b, idx);
+        layout->addWidget(b, idx / columns, idx % columns);
+        Connections.push_back(QObject::connect(b, &QRadioButton::clicked, w, [this, &m, idx] {
+            RunAction([&m, idx] {
+                m.ItemIndex = idx;
+                if (m.OnClick)
+                    m.OnClick();
+            });
+        }));
+    }
+    Add([&m, w, group, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        if (w->title() != QtText(m.Caption))
+            w->setTitle(QtText(m.Caption));
+        QAbstractButton *want = group->button(m.ItemIndex);
+        if (group->checkedButton() != want) {
+            // No item picked means every button off, which an exclusive group refuses.
+            group->setExclusive(false);
+            for (QAbstractButton *b : group->buttons()) {
+                const QSignalBlocker block(b);
+                b->setChecked(b == want);
+            }
+            group->setExclusive(true);
+        }
+    });
+}
+
+void ViewBinder::Bind(TSpinEdit &m, QSpinBox *w) {
+    Connections.push_back(QObject::connect(w, &QSpinBox::valueChanged, w,
+                                           [this, &m](int v) { RunAction([&m, v] { m.SetValue(v); }); }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        const QSignalBlocker block(w);
+        if (m.MinValue != m.MaxValue)
+            w->setRange(std::min(m.MinValue, m.MaxValue), std::max(m.MinValue, m.MaxValue));
+        else
+            w->setRange(INT_MIN, INT_MAX);
+        w->setSingleStep(m.Increment);
+        if (w->value() != m.Value())
+            w->setValue(m.Value());
+    });
+}
+
+void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
+    Connections.push_back(QObject::connect(w, &QLineEdit::textEdited, w, [this, &m](const QString &t) {
+        RunAction([&m, t] { m.SetText(t.toStdString()); });
+    }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        const QSignalBlocker block(w);
+        w->setReadOnly(m.ReadOnly);
+        w->setMaxLength(m.MaxLength > 0 ? m.MaxLength : 32767);
+        const QString t = QtText(m.Text());
+        if (w->text() != t)
+            w->setText(t);
+    });
+}
+
+void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
+    w->setEditable(true);
+    w->setInsertPolicy(QComboBox::NoInsert);
+    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m](int idx) {
+        RunAction([&m, idx] {
+            m.ItemIndex = idx;
+            if (idx >= 0 && idx < static_cast<int>(m.Items.size()))
+                m.Text = m.Items[static_cast<size_t>(idx)];
+            if (m.OnChange)
+                m.OnChange();
+        });
+    }));
+    Connections.push_back(
+        QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this, &m](const QString &t) {
+            RunAction([&m, t] {
+                m.Text = t.toStdString();
+                if (m.OnChange)
+                    m.OnChange();
+            });
+        }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        const QSignalBlocker block(w);
+        QStringList items;
+        for (const auto &i : m.Items)
+            items << QtText(i);
+        QStringList shown;
+        for (int i = 0; i < w->count(); ++i)
+            shown << w->itemText(i);
+        if (shown != items) {
+            w->clear();
+            w->addItems(items);
+        }
+        if (w->currentIndex() != m.ItemIndex)
+            w->setCurrentIndex(m.ItemIndex);
+        if (w->currentText() != QtText(m.Text))
+            w->setEditText(QtText(m.Text));
+    });
+}
+
+void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
+    w->setTextVisible(true);
+    Add([&m, w, s = ControlState(m, w), colour = TColor::Default, repaints = m.RepaintCount]() mutable {
+        s.Sync();
+        if (w->minimum() != m.MinValue || w->maximum() != std::max(m.MaxValue(), m.MinValue))
+            w->setRange(m.MinValue, std::max(m.MaxValue(), m.MinValue));
+        if (w->value() != m.Progress())
+            w->setValue(m.Progress());
+        if (colour != m.ForeColor) {
+            colour = m.ForeColor;
+            w->setStyleSheet(
+                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center; }"
+                        "QProgressBar::chunk { background-color: %1; }")
+                    .arg(QtColor(m.ForeColor).name()));
+        }
+        if (repaints != m.RepaintCount) {
+            repaints = m.RepaintCount;
+            w->repaint();
+        }
+    });
+}
+
+void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
+    w->setUndoRedoEnabled(false);
+    w->setVerticalScrollBarPolicy(m.VerticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    if (m.PopupMenu) {
+        QMenu *menu = Bind(*m.PopupMenu, w);
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        Connections.push_back(
+            QObject::connect(w, &QWidget::customContextMenuRequested, w,
+                             [w, menu](const QPoint &p) { menu->popup(w->viewport()->mapToGlobal(p)); }));
+    }
+    Add([&m, w, s = ControlState(m, w), shown = size_t{0}, clears = m.ClearCount]() mutable {
+        s.Sync();
+        w->setReadOnly(m.ReadOnly);
+        if (clears != m.ClearCount || m.Lines.size() < shown) {
+            clears = m.ClearCount;
+            w->clear();
+            shown = 0;
+        }
+        if (m.Lines.size() == shown)
+            return;
+        // One append for all new lines keeps long runs linear.
+        QString text;
+        for (size_t i = shown; i < m.Lines.size(); ++i) {
+            if (i > shown)
+                text += '\n';
+            text += QtText(m.Lines[i]);
+        }
+        shown = m.Lines.size();
+        w->appendPlainText(text);
+        w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum());
+    });
+}
+
+void ViewBinder::Bind(TStringGrid &m, QTableView *w) {
+    auto *model = new GridModel(m, w);
+    w->setModel(model);
+    w->setVerticalScrollBarPolicy(m.VerticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    // Uniform rows: the view needs no per-row measuring for thousands of rows.
+    w->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    w->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    w->horizontalHeader()->setMinimumSectionSize(8);
+    w->setWordWrap(false);
+    auto widths = [&m, w] {
+        const int fc = std::clamp(m.FixedCols, 0, 1);
+        w->verticalHeader()->setDefaultSectionSize(m.DefaultRowHeight);
+        w->horizontalHeader()->setDefaultSectionSize(m.DefaultColWidth);
+        if (fc)
+            w->verticalHeader()->setFixedWidth(m.ColWidth(0));
+        for (int c = fc; c < m.ColCount; ++c)
+            w->setColumnWidth(c - fc, m.ColWidth(c));
+    };
+    widths();
+    Add([&m, w, model, widths, s = ControlState(m, w), seenWidths = m.ColWidths]() mutable {
+        s.Sync();
+        if (model->Sync() || seenWidths != m.ColWidths) {
+            seenWidths = m.ColWidths;
+            widths();
+        }
+    });
+}
+
+void ViewBinder::Bind(TLabel &m, QLabel *w) {
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        if (w->text() != QtText(m.Caption))
+            w->setText(QtText(m.Caption));
+    });
+}
+
+void ViewBinder::Bind(TPanel &m, QLabel *w) {
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        if (w->text() != QtText(m.Caption))
+            w->setText(QtText(m.Caption));
+    });
+}
+
+void ViewBinder::Bind(TPageControl &m, QTabWidget *w) {
+    Connections.push_back(QObject::connect(w, &QTabWidget::currentChanged, w, [this, &m](int idx) {
+        RunAction([&m, idx] { m.ActivePageIndex = idx; });
+    }));
+    Add([&m, w, s = ControlState(m, w)]() mutable {
+        s.Sync();
+        const QSignalBlocker block(w);
+        for (int i = 0; i < static_cast<int>(m.Pages.size()) && i < w->count(); ++i) {
+            const TTabSheet &p = *m.Pages[static_cast<size_t>(i)];
+            if (w->isTabVisible(i) != p.TabVisible)
+                w->setTabVisible(i, p.TabVisible);
+            if (w->tabText(i) != QtText(p.Caption))
+                w->setTabText(i, QtText(p.Caption));
+        }
+        if (w->currentIndex() != m.ActivePageIndex)
+            w->setCurrentIndex(m.ActivePageIndex);
+    });
+}
+
+QMenu *ViewBinder::Bind(TPopupMenu &m, QWidget *parent) {
+    auto *menu = new QMenu(parent);
+    for (TMenuItem *item : m.Items) {
+        if (item->IsSeparator()) {
+            menu->addSeparator();
+            continue;
+        }
+        BindItem(*item, menu->addAction(QString()), {}, !m.AutoHotkeys);
+    }
+    Add([&m, menu, seen = m.PopupRequests]() mutable {
+        if (seen == m.PopupRequests)
+            return;
+        seen = m.PopupRequests;
+        menu->popup(QPoint(m.PopupX, m.PopupY));
+    });
+    return menu;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The upgrade tool's working data: protocol state, buffers, and the window,
+// port and dialogs it works through. One object per program, created by the
+// program object or a test and passed by reference.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform/SerialDeviceMap.h"
+
+class TComm;
+class TDialogs;
+
+namespace fwug {
+
+struct TFirmWareUG;
+struct TAboutForm;
+
+constexpr size_t kUgPacketSize = 4004;
+constexpr size_t kUgRxBufferSize = 15360;
+// Largest encoded data block frame: 2,058 packet bytes, each possibly
+// escaped, plus the 7 framing bytes.
+constexpr size_t kUgTxBufferSize = 4123;
+
+// UgState values.
+enum : uint8_t { UgIdle = 0, UgVerifyRunning = 3, UgUpgradeRunning = 5 };
+
+struct UgContext {
+    uint16_t ExpCheckSum1 = 0;
+    uint16_t ExpCheckSum2 = 0;
+    uint16_t UgStartAddr = 0;
+    uint16_t UgEndAddr = 0;
+    uint8_t UgState = UgIdle;
+    uint16_t UgRxCount = 0;
+    uint16_t UgCurAddr = 0;
+    uint16_t UgBlockCount = 0;
+    uint8_t DeviceFound = 0;
+    std::array<uint8_t, kUgPacketSize> UgPacket{};
+    std::array<uint8_t, kUgRxBufferSize> UgRxBuffer{};
+    std::array<uint8_t, kUgTxBufferSize> UgTxBuffer{};
+
+    TFirmWareUG *Form = nullptr;
+    TAboutForm *AboutForm = nullptr;
+    TComm *SPxComm1 = nullptr;
+    TDialogs *Dialogs = nullptr;
+
+    // The serial device map the port list is made from; the process's own
+    // map (SerialDeviceMap) when unset.
+    std::function<TSerialDeviceMap()> DeviceMap;
+    // The pause between opening the port and sending the probe (50 ms).
+    std::function<void(unsigned milliseconds)> Pause;
+    // Closes the main window, which ends the program.
+    std::function<void()> CloseWindow;
+};
+
+} // namespace fwug

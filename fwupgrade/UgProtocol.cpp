@@ -1,0 +1,199 @@
+#include "fwupgrade/UgProtocol.h"
+
+#include <algorithm>
+
+#include "forms/Dialogs.h"
+#include "fwupgrade/BlockScramble.h"
+#include "fwupgrade/FirmWareUGForm.h"
+#include "fwupgrade/FirmwareData.h"
+#include "platform/Format.h"
+#include "protocol/Frame.h"
+#include "protocol/PortDiscovery.h"
+#include "serial/Comm.h"
+
+namespace fwug {
+
+namespace {
+
+constexpr uint8_t kStatusSuccess = 0;
+constexpr uint8_t kStatusDone = 6;
+
+void Send(UgContext &ctx, uint16_t length) {
+    // The send result is not used: with no open port the bytes go nowhere.
+    if (ctx.SPxComm1 && length > 0)
+        ctx.SPxComm1->SendData(ctx.UgTxBuffer.data(), length);
+}
+
+void EncodeAndSend(UgContext &ctx, uint16_t packetLen) {
+    const uint16_t n = EncodeFrame(std::span<const uint8_t>(ctx.UgPacket).first(packetLen), ctx.UgTxBuffer);
+    Send(ctx, n);
+}
+
+} // namespace
+
+std::string UgStatusText(uint8_t status) {
+    switch (status) {
+    case 0x00:
+        return "操作成功！";
+    case 0x23:
+        return "数据包校验和不正确！";
+    case 0x25:
+        return "命令不正确或不认识";
+    case 0x2A:
+        return "数据包格式不对！";
+    case 0x2C:
+        return "编程过程出错，数据无法写入！";
+    case 0x31:
+        return "编程时内部校验不对！";
+    case 0x34:
+        return "总数据校验和不一致！";
+    case 0x40:
+        return "命令执行超时";
+    default:
+        return "操作失败！";
+    }
+}
+
+void UgSendHandshake(UgContext &ctx) {
+    static_assert(kProbeFrame.size() <= kUgTxBufferSize);
+    std::copy(kProbeFrame.begin(), kProbeFrame.end(), ctx.UgTxBuffer.begin());
+    Send(ctx, static_cast<uint16_t>(kProbeFrame.size()));
+}
+
+bool UgSendDataBlock(UgContext &ctx, uint8_t cmd, uint16_t addr, uint8_t blockCount) {
+    const uint16_t words = static_cast<uint16_t>(addr - kFirmwareBaseAddr);
+    const size_t offset = 2u * words;
+    if (offset + kFirmwareBlockSize > kFirmwareImageSize)
+        return false;
+    const uint8_t block = static_cast<uint8_t>(words / kFirmwareWordsPerBlock);
+    auto &p = ctx.UgPacket;
+    p[0] = cmd;
+    PutU16(p, 1, addr);
+    p[3] = block;
+    p[4] = blockCount;
+    p[5] = 0x0F;
+    PutU16(p, 6, static_cast<uint16_t>(kFirmwareBlockSize));
+    ScrambleBlock(block, std::span<const uint8_t>(FirmwareImage).subspan(offset, kFirmwareBlockSize),
+                  std::span<uint8_t>(p).subspan(kPktPayload, kFirmwareBlockSize));
+    EncodeAndSend(ctx, SealPacket(p));
+    return true;
+}
+
+void UgSendVerifyCmd(UgContext &ctx, uint8_t cmd, uint16_t endAddr) {
+    auto &p = ctx.UgPacket;
+    p[0] = cmd;
+    PutU16(p, 1, endAddr);
+    p[3] = 0xF1;
+    p[4] = 0;
+    p[5] = 0;
+    PutU16(p, 6, 0);
+    EncodeAndSend(ctx, SealPacket(p));
+}
+
+void UgHandleHandshakeReply(UgContext &ctx) {
+    uint16_t len = 0;
+    if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
+        return;
+    TDeviceNameField name = ExpectedDeviceName;
+    if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
+        return;
+    const std::string deviceName = DeviceNameText(name);
+    ctx.UgState = UgIdle;
+    ctx.DeviceFound = 1;
+    ctx.Form->SpdBtnDownLoad.Enabled = true;
+    ctx.Form->SpdBtnVerify.Enabled = true;
+    ctx.Form->DevLabel.Caption = deviceName;
+    UgAddInfoLine(ctx, Format("Find Device : %s!", deviceName));
+}
+
+void UgHandleResponse(UgContext &ctx) {
+    uint16_t len = 0;
+    if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
+        return;
+    const uint8_t status = CheckReplyStatus(ctx.UgPacket, len);
+    if (status != kStatusSuccess && status != kStatusDone) {
+        UgEndOperation(ctx, status);
+        UgShowResultMsg(ctx, status);
+        return;
+    }
+    if (ctx.UgState == UgVerifyRunning)
+        UgCheckVerifyReply(ctx, len);
+    else if (ctx.UgState == UgUpgradeRunning)
+        UgOnDataBlockAck(ctx, status);
+}
+
+void UgCheckVerifyReply(UgContext &ctx, uint16_t replyLength) {
+    const auto &p = ctx.UgPacket;
+    const uint16_t w8 = GetU16(p, 8);
+    const uint16_t w10 = GetU16(p, 10);
+    const uint16_t w24 = GetU16(p, 24);
+    const uint16_t w26 = GetU16(p, 26);
+    // A reply too short to carry the words would be judged on stale bytes of
+    // an earlier packet.
+    const bool ok = replyLength >= UgVerifyReplyMinLength && w26 == ctx.ExpCheckSum2 &&
+                    w24 == ctx.ExpCheckSum1 && w8 == w26 && w10 == w24;
+    const uint8_t status = ok ? kStatusSuccess : UgStatusChecksumMismatch;
+    UgEndOperation(ctx, status);
+    UgShowResultMsg(ctx, status);
+}
+
+void UgOnDataBlockAck(UgContext &ctx, uint8_t /*status*/) {
+    ctx.UgCurAddr = static_cast<uint16_t>(ctx.UgCurAddr + 0x400);
+    TGauge &g = ctx.Form->ProgressBar1;
+    g.SetProgress(g.Progress() + 2);
+    if (ctx.UgCurAddr < ctx.UgEndAddr && ctx.UgCurAddr != 0) {
+        UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
+        return;
+    }
+    UgEndOperation(ctx, kStatusSuccess);
+    UgShowResultMsg(ctx, kStatusSuccess);
+}
+
+void UgShowResultMsg(UgContext &ctx, uint8_t status) {
+    const std::string text = UgStatusText(status);
+    if (ctx.Dialogs) {
+        if (status == kStatusSuccess) {
+            ctx.Dialogs->Beep();
+            ctx.Dialogs->Information(text);
+        } else {
+            ctx.Dialogs->Error(text);
+        }
+    }
+    UgAddInfoLine(ctx, text);
+}
+
+void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue) {
+    TGauge &g = ctx.Form->ProgressBar1;
+    g.SetMaxValue(maxValue);
+    g.SetProgress(startPos);
+    g.ForeColor = TColor::Blue;
+}
+
+void UgEndOperation(UgContext &ctx, uint8_t status) {
+    ctx.UgRxCount = 0;
+    ctx.UgState = UgIdle;
+    TGauge &g = ctx.Form->ProgressBar1;
+    g.ForeColor = status == kStatusSuccess ? TColor::Blue : TColor::Red;
+    g.SetProgress(g.MaxValue());
+}
+
+void UgAddInfoLine(UgContext &ctx, const std::string &text) {
+    ctx.Form->InfoMemo.Add("> " + text);
+}
+
+void UgStartUpgrade(UgContext &ctx) {
+    ctx.UgCurAddr = ctx.UgStartAddr;
+    const uint16_t span = static_cast<uint16_t>(ctx.UgEndAddr - ctx.UgStartAddr);
+    ctx.UgBlockCount = static_cast<uint16_t>(span / 1024 + (span % 1024 != 0 ? 1 : 0));
+    ctx.UgState = UgUpgradeRunning;
+    UgStartProgress(ctx, 2, ctx.UgBlockCount);
+    UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
+}
+
+void UgStartVerify(UgContext &ctx) {
+    ctx.UgState = UgVerifyRunning;
+    UgStartProgress(ctx, 10, 100);
+    UgSendVerifyCmd(ctx, UgCmdVerify, ctx.UgEndAddr);
+}
+
+} // namespace fwug

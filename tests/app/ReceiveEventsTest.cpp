@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "app/ReceiveEvents.h"
+#include "platform/EventQueue.h"
+#include "protocol/ChannelOps.h"
+#include "serial/Comm.h"
+#include "tests/protocol/EngineFixture.h"
+#include "tests/protocol/ProbeReply.h"
+#include "tests/protocol/ReplyFeed.h"
+
+using Kind = RecordingDialogs::Kind;
+
+namespace {
+
+struct Rig : EngineState {
+    TPumpQueue Queue;
+    std::unique_ptr<TComm> Comms[4];
+
+    Rig() {
+        for (size_t k = 0; k < 4; ++k) {
+            Comms[k] = std::make_unique<TComm>(Queue);
+            Ctx->ChannelComm[k] = Comms[k].get(); // never opened: sends go nowhere
+        }
+    }
+    void Connect(int n) {
+        Ctx->ChannelConnected[static_cast<size_t>(n - 1)] = 1;
+        Ctx->ChannelOpCode[static_cast<size_t>(n - 1)] = OpIdle;
+    }
+    void Start(int n, uint8_t code) {
+        Connect(n);
+        Ctx->ChannelOpCode[static_cast<size_t>(n - 1)] = code;
+        Ctx->TransferKB = 4;
+        BeginOperation(*Ctx, n);
+    }
+    void Receive(int n, const std::vector<uint8_t> &bytes) {
+        SPxCommReceiveData(*Ctx, n, bytes.data(), static_cast<uint16_t>(bytes.size()));
+    }
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i)
+            Timer1Timer(*Ctx);
+    }
+    uint16_t Timeout(int n) const { return Ctx->ChannelTimeout[static_cast<size_t>(n - 1)]; }
+    uint16_t RxCount(int n) const { return Ctx->ChannelRxCount[static_cast<size_t>(n - 1)]; }
+};
+
+std::vector<uint8_t> Ok() {
+    return Framed(StatusReply(0));
+}
+
+} // namespace
+
+TEST(ReceiveEvents, SplitReplyIsHandledOnceWhenItsLastChunkArrives) {
+    Rig r;
+    r.Start(2, OpProgram);
+    const auto wire = Ok();
+    const size_t closing = wire.size() - 1 - kFrameTrailerLength; // the closing 0xC0
+    r.Ticks(300);
+    for (size_t at = 0; at <= closing; at += 5) {
+        const size_t end = std::min(at + 5, closing + 1);
+        r.Receive(2, {wire.begin() + static_cast<long>(at), wire.begin() + static_cast<long>(end)});
+        if (end <= closing) {
+            EXPECT_EQ(r.Timeout(2), 500) << "each chunk restarts the time-out";
+            EXPECT_EQ(r.ctx().ProgramCounter, 0u);
+            r.Ticks(10);
+        }
+    }
+    r.Receive(2, {wire.begin() + static_cast<long>(closing + 1), wire.end()}); // the trailer
+    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    EXPECT_EQ(r.RxCount(2), kFrameTrailerLength); // the trailer waits for a frame
+    EXPECT_EQ(r.ctx().ChannelOpCode[1], OpIdle);
+}
+
+TEST(ReceiveEvents, SecondFrameOfAChunkIsDropped) {
+    Rig r;
+    r.Start(1, OpProgram);
+    auto two = Ok();
+    const auto second = Ok();
+    two.insert(two.end(), second.begin(), second.end());
+    r.Receive(1, two);
+    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    EXPECT_EQ(r.RxCount(1), 0);
+}
+
+TEST(ReceiveEvents, UnconnectedChannelTakesAFrameAsTheProbeAnswer) {
+    Rig r;
+    r.Start(3, OpProgram);
+    r.ctx().ChannelConnected[2] = 0;
+    r.Receive(3, Ok()); // not a probe answer: ignored
+    EXPECT_EQ(r.ctx().ProgramCounter, 0u);
+    EXPECT_EQ(r.ctx().ChannelConnected[2], 0);
+    EXPECT_EQ(r.RxCount(3), 0);
+    r.Receive(3, Framed(ProbeReply("Pelmor200VLT")));
+    EXPECT_EQ(r.ctx().ChannelConnected[2], 1);
+}
+
+TEST(ReceiveEvents, ChunkThatWouldOverflowTheBufferStartsItAgain) {
+    Rig r;
+    r.Start(4, OpProgram);
+    std::vector<uint8_t> noise(2048, 0x55);
+    r.Receive(4, {0xC0}); // an opening delimiter that never closes
+    for (int i = 0; i < 7; ++i)
+        r.Receive(4, noise);
+    EXPECT_EQ(r.RxCount(4), 1 + 7 * 2048);
+    const std::vector<uint8_t> tail(1300, 0x55);
+    r.Receive(4, tail); // 15,637 would not fit: the chunk starts a fresh buffer
+    EXPECT_EQ(r.RxCount(4), 1300);
+    r.Receive(4, Ok());
+    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+}
+
+TEST(ReceiveEvents, SilenceEndsTheOperationWithItsTimeoutText) {
+    struct Case {
+        uint8_t code;
+        int channel;
+        const char *text;
+    };
+    const Case cases[] = {
+        {OpSetup, 2, "Device2: Operation Timeout!"},  {OpProgram, 2, "Chip2: Operation Timeout!"},
+        {OpVerify, 4, "Chip4: Operation Timeout!"},   {OpDataBlocks, 1, "Chip1: Operation Timeout!"},
+        {OpReadChip, 1, "Chip1: Operation Timeout!"}, {OpSetup, 3, "Device3: Operation Timeout!"}};
+    for (const Case &t : cases) {
+        SCOPED_TRACE(t.text);
+        Rig r;
+        r.Start(t.channel, t.code);
+        const size_t before = r.Lines().size();
+        r.Ticks(999);
+        EXPECT_EQ(r.Lines().size(), before);
+        r.Ticks(1);
+        EXPECT_EQ(r.LinesFrom(before),
+                  (std::vector<std::string>{Stamp() + t.text, DevLine(t.channel, "Operation Failed!")}));
+        EXPECT_EQ(r.ctx().ChannelOpCode[static_cast<size_t>(t.channel - 1)], OpIdle);
+        EXPECT_EQ(r.Form->GaugeBar(t.channel).ForeColor, TColor::Red);
+        EXPECT_TRUE(r.Dialogs.Calls.empty());
+        r.Ticks(2000); // idle channels are not counted
+        EXPECT_EQ(r.LinesFrom(before).size(), 2u);
+    }
+}
+
+TEST(ReceiveEvents, BytesRestartTheTimeoutAt500Ticks) {
+    Rig r;
+    r.Start(1, OpVerify);
+    r.Ticks(900);
+    r.Receive(1, {0xFF, 0xC0, 0x55}); // a frame begins and stops
+    const size_t before = r.Lines().size();
+    r.Ticks(499);
+    EXPECT_EQ(r.Lines().size(), before);
+    r.Ticks(1);
+    EXPECT_EQ(r.LinesFrom(before)[0], Stamp() + "Chip1: Operation Timeout!");
+}
+
+TEST(ReceiveEvents, ChannelsTimingOutOnOneTickWriteInChannelOrder) {
+    Rig r;
+    r.Start(3, OpProgram);
+    r.Start(1, OpSetup);
+    const size_t before = r.Lines().size();
+    r.Ticks(1000);
+    EXPECT_EQ(
+        r.LinesFrom(before),
+        (std::vector<std::string>{Stamp() + "Device1: Operation Timeout!", DevLine(1, "Operation Failed!"),
+                                  Stamp() + "Chip3: Operation Timeout!", DevLine(3, "Operation Failed!")}));
+}
+
+TEST(ReceiveEvents, LineErrorClearsBusyAndBufferButKeepsTheCode) {
+    Rig r;
+    r.Start(2, OpProgram);
+    r.Receive(2, {0xC0, 0x95, 0x00});
+    const size_t before = r.Lines().size();
+    const auto gauge = r.Form->GaugeBar2.Progress();
+    SPxCommReceiveError(r.ctx(), 2, 0x08);
+    EXPECT_EQ(r.RxCount(2), 0);
+    EXPECT_EQ(r.ctx().ChannelBusy[1], 0);
+    EXPECT_EQ(r.ctx().ChannelOpCode[1], OpProgram);
+    EXPECT_EQ(r.ctx().ChannelConnected[1], 1);
+    EXPECT_EQ(r.Form->GaugeBar2.Progress(), gauge);
+    r.Ticks(3000); // no longer timed
+    EXPECT_EQ(r.Lines().size(), before);
+    r.Receive(2, Ok()); // a late reply still belongs to the operation
+    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+}
+
+TEST(ReceiveEvents, HangupUnbindsTheChannelAndTheOperationTimesOut) {
+    Rig r;
+    r.Form->ComboBoxCOM.Items = {"/dev/pts/7", "/dev/pts/8", "/dev/pts/9"};
+    r.Start(3, OpVerify);
+    const size_t before = r.Lines().size();
+    SPxCommRequestHangup(r.ctx(), 3);
+    EXPECT_EQ(r.ctx().ChannelConnected[2], 0);
+    EXPECT_FALSE(r.Form->GaugeBar3.Enabled);
+    EXPECT_FALSE(r.Comms[2]->IsOpen());
+    // The first entry goes, whichever channel hung up.
+    EXPECT_EQ(r.Form->ComboBoxCOM.Items, (std::vector<std::string>{"/dev/pts/8", "/dev/pts/9"}));
+    EXPECT_EQ(r.Lines().size(), before);
+    r.Ticks(1000);
+    EXPECT_EQ(r.LinesFrom(before), (std::vector<std::string>{Stamp() + "Chip3: Operation Timeout!",
+                                                             DevLine(3, "Operation Failed!")}));
+}

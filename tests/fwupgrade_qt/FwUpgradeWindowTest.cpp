@@ -1,0 +1,194 @@
+// The upgrade tool's Qt window, offscreen: widgets built from the model, each
+// control calling its handler, the model shown after every event.
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QtTest>
+
+#include "../fwupgrade/UgReplies.h"
+#include "forms/RecordingDialogs.h"
+#include "forms/qt/ViewBinder.h"
+#include "fwupgrade/FwUpgradeProgram.h"
+#include "fwupgrade/UgProtocol.h"
+#include "fwupgrade/qt/FwUpgradeWindow.h"
+#include "platform/EventQueue.h"
+#include "serial/Comm.h"
+
+using namespace fwug;
+using Kind = RecordingDialogs::Kind;
+
+class FwUpgradeWindowTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        TPumpQueue queue;
+        RecordingDialogs dialogs;
+        TFwUpgradeProgram program{queue, dialogs};
+        TFwUpgradeWindow window{program};
+        TFirmWareUG &f = program.Form();
+        // No ports: the first show must not touch the machine's serial ports.
+        Fixture() {
+            program.Context().DeviceMap = [] { return TSerialDeviceMap{}; };
+            program.Context().Pause = [](unsigned) {};
+        }
+        // Bytes arriving on the port, through the event the window wrapped.
+        void Receive(const std::vector<uint8_t> &bytes) {
+            program.Comm().OnReceiveData(program.Comm(), bytes.data(), static_cast<uint16_t>(bytes.size()));
+        }
+    };
+
+private slots:
+    void BuildsEveryControlFromTheModel() {
+        Fixture x;
+        QCOMPARE(x.window.windowTitle(), QString("Pelmor200ENX Firmware Upgrade Wizard"));
+        struct Case {
+            const TButton &b;
+            const char *caption, *hint;
+            bool enabled;
+        };
+        const Case cases[] = {
+            {x.f.SpdBtnDownLoad, "下载更新", "下载目标程序到编程器的FLASH中", false},
+            {x.f.SpdBtnVerify, "校验", "目标MCU编程结果校验", false},
+            {x.f.SpdBtnExit, "退出", "Exit Application", true},
+            {x.f.BitBtnFind, "查找设备", "", true},
+            {x.f.BitBtnFresh, "刷新列表", "", true},
+        };
+        for (const auto &c : cases) {
+            QAbstractButton *w = x.window.Widget(c.b);
+            QVERIFY(w);
+            QCOMPARE(w->text(), QString::fromUtf8(c.caption));
+            QCOMPARE(w->toolTip(), QString::fromUtf8(c.hint));
+            QCOMPARE(w->isEnabled(), c.enabled);
+        }
+        QCOMPARE(x.window.DeviceLabel()->text(), QString::fromUtf8("设备......"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString::fromUtf8("请选择通讯口......"));
+        QVERIFY(x.window.Memo()->isReadOnly());
+        QCOMPARE(x.window.Gauge()->value(), 0);
+        QStringList menus;
+        for (TMenuItem *top : x.f.MainMenu1.Items)
+            for (TMenuItem *item : top->Items)
+                menus << x.window.Action(*top)->text() + "/" + x.window.Action(*item)->text();
+        QCOMPARE(menus,
+                 (QStringList{"&File/E&xit", "&Execute/&Upgrade", "&Execute/&Verification", "&Help/About"}));
+        QCOMPARE(x.window.InfoPopup()->actions().size(), 1);
+        QCOMPARE(x.window.InfoPopup()->actions()[0]->text(), QString("Clear Info"));
+    }
+
+    // A probe reply on the port enables the buttons, names the device and
+    // appends the panel line; Refresh disables the buttons again.
+    void PortEventAndRefreshButtonUpdateTheWidgets() {
+        Fixture x;
+        x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
+        QVERIFY(x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
+        QVERIFY(x.window.Widget(x.f.SpdBtnVerify)->isEnabled());
+        QCOMPARE(x.window.DeviceLabel()->text(), QString("Pelmor200VLT"));
+        QCOMPARE(x.window.Memo()->toPlainText(), QString("> Find Device : Pelmor200VLT!"));
+        x.window.Widget(x.f.BitBtnFresh)->click();
+        QVERIFY(!x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
+        QVERIFY(!x.window.Widget(x.f.SpdBtnVerify)->isEnabled());
+        QCOMPARE(x.program.Context().DeviceFound, uint8_t{0});
+    }
+
+    void UpgradeMenuStartsAnUpgradeWithTheButtonsDisabled() {
+        Fixture x;
+        x.program.Context().UgStartAddr = 0x2000;
+        x.program.Context().UgEndAddr = 0x4FFF;
+        QVERIFY(!x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
+        x.window.Widget(x.f.SpdBtnDownLoad)->click();
+        QCOMPARE(x.program.Context().UgState, uint8_t{UgIdle});
+        x.window.Action(x.f.Upgrade1)->trigger();
+        QCOMPARE(x.program.Context().UgState, uint8_t{UgUpgradeRunning});
+        QCOMPARE(x.window.Gauge()->maximum(), 12);
+        QCOMPARE(x.window.Gauge()->value(), 2);
+    }
+
+    void VerificationMenuDoesNothing() {
+        Fixture x;
+        x.window.Action(x.f.Verification1)->trigger();
+        QCOMPARE(x.program.Context().UgState, uint8_t{UgIdle});
+        QVERIFY(x.dialogs.Calls.empty());
+        QCOMPARE(x.window.Gauge()->value(), 0);
+    }
+
+    void VerifyButtonStartsTheVerify() {
+        Fixture x;
+        x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
+        x.window.Widget(x.f.SpdBtnVerify)->click();
+        QCOMPARE(x.program.Context().UgState, uint8_t{UgVerifyRunning});
+        QCOMPARE(x.window.Gauge()->value(), 10);
+        x.Receive(ugtest::VerifyReply(0x1234, 0x10DB, 0x10DB, 0x4B5C));
+        QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
+        QCOMPARE(x.window.Gauge()->value(), 100);
+        QVERIFY(x.window.Gauge()->styleSheet().contains(QtColor(TColor::Red).name()));
+    }
+
+    void PopupClearsTheInformationPanel() {
+        Fixture x;
+        x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
+        QVERIFY(!x.window.Memo()->toPlainText().isEmpty());
+        x.window.InfoPopup()->actions()[0]->trigger();
+        QVERIFY(x.window.Memo()->toPlainText().isEmpty());
+        // Lines added after the clear are shown from the start of the panel.
+        x.window.Action(x.f.Upgrade1)->trigger();
+        x.Receive(ugtest::StatusReply(0xB7, 0x25));
+        QCOMPARE(x.window.Memo()->toPlainText(), QString::fromUtf8("> 命令不正确或不认识"));
+    }
+
+    void AboutMenuShowsTheAboutBox() {
+        Fixture x;
+        x.window.Action(x.f.About1)->trigger();
+        QCOMPARE(x.dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::ShowModal, "About"}}));
+    }
+
+    void ExitButtonClosesTheWindow() {
+        Fixture x;
+        x.window.show();
+        QVERIFY(x.window.isVisible());
+        x.window.Widget(x.f.SpdBtnExit)->click();
+        QVERIFY(!x.window.isVisible());
+    }
+
+    // A handler's exception is caught at the entry point and shown.
+    void HandlerErrorsAreShownInAnErrorBox() {
+        Fixture x;
+        x.f.BitBtnFind.OnClick = [] { throw ECommsError(kMsgErrorOpening); };
+        x.window.Widget(x.f.BitBtnFind)->click();
+        QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{kMsgErrorOpening});
+    }
+
+    void ScreenshotShowsTheChineseCaptions() {
+        Fixture x;
+        x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
+        x.f.InfoMemo.Add(" *           更新区 CheckSum 1 = 0x10DB               *");
+        x.window.ShowModel();
+        x.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+        // The first show ran: banner, caption, and no port found.
+        QTRY_COMPARE(x.window.windowTitle(), QString("Pelmor200VLT Firmware Upgrade Wizard - RV3"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString("No Device Availiable"));
+        const QImage shot = x.window.grab().toImage();
+        QVERIFY(!shot.isNull());
+        const QString path = QString(SCREENSHOT_DIR) + "/fwupgrade-window.png";
+        QVERIFY(shot.save(path));
+        // The caption of the download button is drawn: its area is not one flat colour.
+        const QRect r =
+            x.window.Widget(x.f.SpdBtnDownLoad)
+                ->geometry()
+                .translated(
+                    x.window.Widget(x.f.SpdBtnDownLoad)->parentWidget()->mapTo(&x.window, QPoint(0, 0)));
+        const QImage button = shot.copy(r);
+        QSet<QRgb> colours;
+        for (int y = 0; y < button.height(); ++y)
+            for (int xx = 0; xx < button.width(); ++xx)
+                colours.insert(button.pixel(xx, y));
+        QVERIFY(colours.size() > 2);
+    }
+};
+
+QTEST_MAIN(FwUpgradeWindowTest)
+#include "FwUpgradeWindowTest.moc"

@@ -1,0 +1,42 @@
+#pragma once
+// Puts a programmer's reply into a channel's receive buffer as a frame.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "protocol/Frame.h"
+#include "protocol/VltContext.h"
+
+// A reply packet: header with the given command and payload, then its check word.
+inline std::vector<uint8_t> ReplyPacket(uint8_t command, const std::vector<uint8_t> &payload) {
+    std::vector<uint8_t> p(kPktOverhead + payload.size());
+    PutPacketHeader(p, command, 0, 0x30, 0, static_cast<uint16_t>(payload.size()));
+    std::copy(payload.begin(), payload.end(), p.begin() + kPktPayload);
+    SealPacket(p);
+    return p;
+}
+
+// A status-only reply (N = 1).
+inline std::vector<uint8_t> StatusReply(uint8_t status) {
+    return ReplyPacket(0xEE, {status});
+}
+
+// A data reply: 4096 bytes from `data`.
+inline std::vector<uint8_t> DataReply(std::span<const uint8_t> data) {
+    return ReplyPacket(0xEE, std::vector<uint8_t>(data.begin(), data.end()));
+}
+
+inline std::vector<uint8_t> Framed(const std::vector<uint8_t> &packet) {
+    std::vector<uint8_t> wire(packet.size() * 2 + kFrameOverhead);
+    wire.resize(EncodeFrame(packet, wire));
+    return wire;
+}
+
+// Stores the framed packet as the channel's only buffered bytes; returns the count.
+inline uint16_t FeedReply(VltContext &ctx, int n, const std::vector<uint8_t> &packet) {
+    const auto wire = Framed(packet);
+    auto &rx = ctx.ChannelRxBuffer[static_cast<size_t>(n - 1)];
+    std::copy(wire.begin(), wire.end(), rx.begin());
+    ctx.ChannelRxCount[static_cast<size_t>(n - 1)] = static_cast<uint16_t>(wire.size());
+    return static_cast<uint16_t>(wire.size());
+}

@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "protocol/ChannelOps.h"
+#include "protocol/ReplyHandling.h"
+#include "tests/protocol/EngineFixture.h"
+#include "tests/protocol/ReplyFeed.h"
+
+using Kind = RecordingDialogs::Kind;
+
+namespace {
+
+// The command byte and parameter of the packet last built on channel n.
+struct Sent {
+    uint8_t command;
+    uint16_t param;
+    bool operator==(const Sent &) const = default;
+};
+std::ostream &operator<<(std::ostream &os, const Sent &s) {
+    return os << "cmd 0x" << std::hex << int(s.command) << " param " << std::dec << s.param;
+}
+
+struct ReplyRig : EngineState {
+    std::vector<Sent> SentPackets[4];
+
+    // Starts an operation as the command buttons do.
+    void Start(int n, uint8_t code, uint16_t transferKB) {
+        ctx().ChannelOpCode[static_cast<size_t>(n - 1)] = code;
+        ctx().ChannelConnected[static_cast<size_t>(n - 1)] = 1;
+        ctx().TransferKB = transferKB;
+        BeginOperation(ctx(), n);
+    }
+    // Hands a reply to the handler; notes the packet built in answer, if any.
+    void Reply(int n, const std::vector<uint8_t> &packet) {
+        auto &buf = ctx().PacketBuf[static_cast<size_t>(n - 1)];
+        buf[0] = 0;
+        HandleResponse(ctx(), n, FeedReply(ctx(), n, packet));
+        if (buf[0] != 0xEE && buf[0] != 0)
+            SentPackets[n - 1].push_back({buf[0], static_cast<uint16_t>(buf[1] | buf[2] << 8)});
+    }
+    uint8_t Op(int n) const { return Ctx->ChannelOpCode[static_cast<size_t>(n - 1)]; }
+    bool Busy(int n) const { return Ctx->ChannelBusy[static_cast<size_t>(n - 1)] != 0; }
+};
+
+std::vector<uint8_t> Ok() {
+    return StatusReply(0);
+}
+
+} // namespace
+
+TEST(ReplyHandling, DownloadStepsThroughTheBlocksAndClosesAfterTheEnd) {
+    struct Case {
+        uint8_t imageFlag;
+        uint16_t transferKB;
+        std::vector<uint16_t> blocks;
+    };
+    const Case cases[] = {
+        {1, 8, {0, 4}},
+        {1, 5, {0, 4}}, // a remainder is one more block
+        {1, 0, {0}},    // at least one block
+        {1, 64, {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60}},
+        {0, 16, {0}}, // a register or command list is one block
+    };
+    for (const Case &t : cases) {
+        SCOPED_TRACE(testing::Message() << "image " << int(t.imageFlag) << " KB " << t.transferKB);
+        ReplyRig r;
+        r.ctx().MemoryImageFlag = t.imageFlag;
+        r.Start(2, OpSetup, t.transferKB);
+        std::vector<int> gauge;
+        r.Reply(2, Ok()); // setup accepted
+        EXPECT_EQ(r.Op(2), OpDataBlocks);
+        gauge.push_back(r.Form->GaugeBar2.Progress());
+        for (size_t b = 0; b < t.blocks.size(); ++b) {
+            EXPECT_TRUE(r.Busy(2));
+            r.Reply(2, StatusReply(6)); // 6 is success too
+            gauge.push_back(r.Form->GaugeBar2.Progress());
+        }
+        std::vector<Sent> want;
+        for (uint16_t b : t.blocks)
+            want.push_back({0x55, b});
+        want.push_back({0x8A, 0x4552}); // closing packet: "RE" where the parameter sits
+        EXPECT_EQ(r.SentPackets[1], want);
+        EXPECT_EQ(r.Op(2), OpIdle);
+        EXPECT_FALSE(r.Busy(2));
+        EXPECT_EQ(r.Lines().back(), DevLine(2, "Operation Success!"));
+        EXPECT_EQ(r.Form->GaugeBar2.Progress(), r.Form->GaugeBar2.MaxValue());
+        EXPECT_TRUE(r.Dialogs.Calls.empty());
+    }
+}
+
+TEST(ReplyHandling, DownloadGaugeGoesTwoFourEightAndStaysFull) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 1;
+    r.Start(1, OpSetup, 8);
+    std::vector<int> seen{r.Form->GaugeBar1.Progress()};
+    for (int i = 0; i < 3; ++i) {
+        r.Reply(1, Ok());
+        seen.push_back(r.Form->GaugeBar1.Progress());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{2, 4, 8, 8}));
+}
+
+TEST(ReplyHandling, ProgramCountsOnEveryChannelInReplyOrder) {
+    ReplyRig r;
+    for (int n = 1; n <= 4; ++n)
+        r.Start(n, OpProgram, 4);
+    int counter = 0;
+    for (int n : {3, 1, 4, 2}) {
+        const size_t before = r.Lines().size();
+        r.Reply(n, Ok());
+        ++counter;
+        EXPECT_EQ(r.LinesFrom(before),
+                  (std::vector<std::string>{DevLine(n, "Counter : " + std::to_string(counter)),
+                                            DevLine(n, "Operation Success!")}));
+        EXPECT_EQ(r.SentPackets[n - 1], (std::vector<Sent>{{0x86, 0x4552}}));
+        EXPECT_EQ(r.Op(n), OpIdle);
+    }
+    EXPECT_EQ(r.ctx().ProgramCounter, 4u);
+    // The count carries on over later commands.
+    r.Start(2, OpProgram, 4);
+    r.Reply(2, Ok());
+    EXPECT_EQ(r.Lines()[r.Lines().size() - 2], DevLine(2, "Counter : 5"));
+}
+
+TEST(ReplyHandling, BadReplyEndsThatChannelOnlyAndShowsItsStatus) {
+    struct Case {
+        std::vector<uint8_t> reply;
+        const char *text;
+    };
+    auto broken = Ok();
+    broken.back() ^= 0x01; // wrong check word
+    const Case cases[] = {
+        {broken, "Packet Error!"},
+        {StatusReply(0x60), "Interface Error or no Chip!"},
+        {StatusReply(0xA5), "Unknow Command!"},
+        {StatusReply(0x41), "Operate Error! Code=065(0x41)"},
+    };
+    for (const Case &t : cases) {
+        SCOPED_TRACE(t.text);
+        ReplyRig r;
+        r.Start(1, OpProgram, 4);
+        r.Start(3, OpProgram, 4);
+        const size_t before = r.Lines().size();
+        r.Reply(3, t.reply);
+        EXPECT_EQ(r.LinesFrom(before),
+                  (std::vector<std::string>{DevLine(3, "Operation Failed!"), DevLine(3, t.text)}));
+        EXPECT_EQ(r.Dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, t.text}}));
+        EXPECT_EQ(r.Form->GaugeBar3.ForeColor, TColor::Red);
+        EXPECT_EQ(r.Op(3), OpIdle);
+        EXPECT_TRUE(r.SentPackets[2].empty());
+        EXPECT_EQ(r.ctx().ProgramCounter, 0u);
+        // Channel 1 goes on.
+        EXPECT_TRUE(r.Busy(1));
+        r.Reply(1, Ok());
+        EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    }
+}
+
+TEST(ReplyHandling, UndecodableFrameChangesNothing) {
+    ReplyRig r;
+    r.Start(1, OpVerify, 4);
+    const std::vector<uint8_t> junk = {0xC0, 0x01, 0x02, 0xC0}; // shorter than a header
+    auto &rx = r.ctx().ChannelRxBuffer[0];
+    std::copy(junk.begin(), junk.end(), rx.begin());
+    const size_t lines = r.Lines().size();
+    HandleResponse(r.ctx(), 1, static_cast<uint16_t>(junk.size()));
+    EXPECT_EQ(r.Op(1), OpVerify);
+    EXPECT_TRUE(r.Busy(1));
+    EXPECT_EQ(r.Lines().size(), lines);
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+}
+
+namespace {
+
+// An image of `size` bytes in DataBuffer; the chip's copy of one 4 KB block.
+struct VerifyRig : ReplyRig {
+    explicit VerifyRig(uint16_t size) {
+        ctx().MemoryImageFlag = 1;
+        ctx().RecordCount = size;
+        for (size_t i = 0; i < kBufferSize; ++i)
+            ctx().DataBuffer[i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    std::vector<uint8_t> Block(uint16_t kb) const {
+        const size_t base = kb * 1024u % kBufferSize;
+        return DataReply(std::span<const uint8_t>(Ctx->DataBuffer).subspan(base, 4096));
+    }
+};
+
+} // namespace
+
+TEST(ReplyHandling, VerifyComparesOnlyTheLoadedImage) {
+    struct Case {
+        uint16_t transferKB;
+        std::vector<uint16_t> requested; // blocks asked for after the first
+    };
+    for (const Case &t : {Case{8, {4}}, Case{12, {4, 8}}}) {
+        SCOPED_TRACE(t.transferKB);
+        VerifyRig r(4100);
+        r.Start(4, OpVerify, t.transferKB);
+        r.Reply(4, r.Block(0));
+        auto second = r.Block(4);
+        second[kPktPayload + 4] ^= 0xFF; // beyond the image: not compared
+        SealPacket(second);
+        r.Reply(4, second);
+        if (t.transferKB == 12) {
+            std::vector<uint8_t> garbage(4096, 0x5A); // wholly beyond the image
+            r.Reply(4, DataReply(garbage));
+        }
+        std::vector<Sent> want;
+        for (uint16_t b : t.requested)
+            want.push_back({0x9B, b});
+        EXPECT_EQ(r.SentPackets[3], want);
+        EXPECT_EQ(r.LinesFrom(r.Lines().size() - 2),
+                  (std::vector<std::string>{DevLine(4, "Chip Data Verify Success!"),
+                                            DevLine(4, "Operation Success!")}));
+        EXPECT_EQ(r.Op(4), OpIdle);
+        EXPECT_TRUE(r.Dialogs.Calls.empty());
+    }
+}
+
+TEST(ReplyHandling, VerifyReportsTheFirstDifferenceAndStops) {
+    VerifyRig r(0x8000);
+    r.Start(1, OpVerify, 32);
+    r.Reply(1, r.Block(0));
+    auto block = r.Block(4);
+    const size_t at = 0x1234 - 0x1000;
+    r.ctx().DataBuffer[0x1234] = 0xAB;
+    block[kPktPayload + at] = 0xCD;
+    block[kPktPayload + at + 1] ^= 0x10; // a later difference is not reported
+    SealPacket(block);
+    const size_t before = r.Lines().size();
+    r.Reply(1, block);
+    EXPECT_EQ(r.LinesFrom(before),
+              (std::vector<std::string>{DevLine(1, "Verify Error! Address=0x1234,Buffer=0xAB,Chip=0xCD."),
+                                        DevLine(1, "Operation Failed!")}));
+    EXPECT_EQ(r.SentPackets[0], (std::vector<Sent>{{0x9B, 4}}));
+    EXPECT_EQ(r.Op(1), OpIdle);
+    EXPECT_EQ(r.Form->GaugeBar1.ForeColor, TColor::Red);
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+}
+
+TEST(ReplyHandling, LateReplyAfterALineErrorIsStillTheOperationsReply) {
+    ReplyRig r;
+    r.Start(2, OpProgram, 4);
+    r.ctx().ChannelBusy[1] = 0; // what a line error leaves
+    r.Reply(2, Ok());
+    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    EXPECT_EQ(r.Op(2), OpIdle);
+}

@@ -1,0 +1,207 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextBlock>
+#include <QtTest>
+#include <stdexcept>
+
+#include "forms/qt/ViewBinder.h"
+
+class ViewBinderTest : public QObject {
+    Q_OBJECT
+    QStringList Log;
+    // The program's runner: records, runs, then shows the models again.
+    ViewBinder::Runner Runner(ViewBinder *&binder) {
+        return [this, &binder](const ViewBinder::Action &a) {
+            Log << "run";
+            try {
+                a();
+            } catch (const std::exception &e) {
+                Log << QString("error: ") + e.what();
+            }
+            binder->Refresh();
+        };
+    }
+
+private slots:
+    void clicksReachTheModelEventOrTheHandlerGiven() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TButton m, n;
+        m.Caption = "&Program";
+        m.OnClick = [this] { Log << "model"; };
+        n.OnClick = [this] { Log << "model n"; };
+        auto *w = new QPushButton(&top);
+        auto *v = new QPushButton(&top);
+        b.Bind(m, w);
+        b.Bind(n, v, [this] { throw std::runtime_error("'x10z' is not a valid integer value"); });
+        QCOMPARE(w->text(), QString("&Program"));
+        top.show();
+        QTest::mouseClick(w, Qt::LeftButton);
+        QTest::mouseClick(v, Qt::LeftButton);
+        QCOMPARE(Log, (QStringList{"run", "model", "run", "error: 'x10z' is not a valid integer value"}));
+        // A disabled model shows a disabled button.
+        m.Enabled = false;
+        b.Refresh();
+        QVERIFY(!w->isEnabled());
+    }
+
+    void showingAModelIsNoUserAction() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TCheckBox box;
+        TEdit edit;
+        TRadioGroup radio;
+        radio.Items = {"3.3V", "5.0V", "2.5V"};
+        radio.ItemIndex = 2;
+        int clicks = 0, changes = 0, radioClicks = 0;
+        box.OnClick = [&] { ++clicks; };
+        edit.OnChange = [&] { ++changes; };
+        radio.OnClick = [&] { ++radioClicks; };
+        auto *cw = new QCheckBox(&top);
+        auto *ew = new QLineEdit(&top);
+        auto *rw = new QGroupBox(&top);
+        b.Bind(box, cw);
+        b.Bind(edit, ew);
+        b.Bind(radio, rw);
+        top.show();
+        box.SetChecked(true); // a handler's change: one event from the model itself
+        edit.SetText("0x6C");
+        radio.ItemIndex = -1; // nothing picked
+        b.Refresh();
+        QVERIFY(cw->isChecked());
+        QCOMPARE(ew->text(), QString("0x6C"));
+        const auto buttons = rw->findChildren<QRadioButton *>();
+        QCOMPARE(buttons.size(), 3);
+        for (auto *r : buttons)
+            QVERIFY(!r->isChecked());
+        QCOMPARE(clicks, 1);
+        QCOMPARE(changes, 1);
+        QCOMPARE(radioClicks, 0);
+
+        // The user's actions.
+        QTest::mouseClick(cw, Qt::LeftButton);
+        QVERIFY(!box.Checked());
+        QTest::keyClick(ew, Qt::Key_0);
+        QCOMPARE(edit.Text(), std::string("0x6C0"));
+        buttons[1]->click();
+        QCOMPARE(radio.ItemIndex, 1);
+        QCOMPARE(clicks, 2);
+        QCOMPARE(changes, 2);
+        QCOMPARE(radioClicks, 1);
+    }
+
+    void memoAppendsNewLinesAndStartsOverAfterClear() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        TMemo memo;
+        QPlainTextEdit w;
+        b.Bind(memo, &w);
+        memo.Add("> one");
+        memo.Add("> 二");
+        b.Refresh();
+        QCOMPARE(w.toPlainText(), QString("> one\n> 二"));
+        // Appending must not rebuild what is shown: the first block object stays.
+        w.document()->firstBlock().setUserState(7);
+        memo.Add("> three");
+        b.Refresh();
+        QCOMPARE(w.document()->blockCount(), 3);
+        QCOMPARE(w.document()->firstBlock().userState(), 7);
+        memo.Clear();
+        memo.Add("> after");
+        b.Refresh();
+        QCOMPARE(w.toPlainText(), QString("> after"));
+    }
+
+    void gridShowsEveryRowThroughItsModel() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        TStringGrid g;
+        g.ColCount = 18;
+        g.SetRowCount(2);
+        QTableView w;
+        b.Bind(g, &w);
+        QCOMPARE(w.model()->rowCount(), 1);
+        g.SetRowCount(4097);
+        for (int c = 1; c <= 16; ++c)
+            g.SetCell(c, 0, "  " + std::string(1, "0123456789ABCDEF"[c - 1]));
+        g.SetCell(0, 4096, "FFF0");
+        g.SetCell(16, 4096, "FF");
+        g.SetColWidth(17, 130);
+        b.Refresh();
+        QCOMPARE(w.model()->rowCount(), 4096);
+        QCOMPARE(w.model()->columnCount(), 17);
+        QCOMPARE(w.model()->headerData(15, Qt::Horizontal).toString(), QString("  F"));
+        QCOMPARE(w.model()->headerData(4095, Qt::Vertical).toString(), QString("FFF0"));
+        QCOMPARE(w.model()->index(4095, 15).data().toString(), QString("FF"));
+        QCOMPARE(w.columnWidth(16), 130);
+    }
+
+    void gaugeComboTabsAndPopup() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TGauge gauge;
+        TComboBox combo;
+        TPageControl pages;
+        TTabSheet a, c;
+        pages.Pages = {&a, &c};
+        TPopupMenu popup;
+        TMenuItem item;
+        item.Caption = "Vt7129-2F";
+        popup.Items = {&item};
+        popup.AutoHotkeys = false;
+        auto *gw = new QProgressBar(&top);
+        auto *cw = new QComboBox(&top);
+        auto *tw = new QTabWidget(&top);
+        tw->addTab(new QWidget, "a");
+        tw->addTab(new QWidget, "c");
+        b.Bind(gauge, gw);
+        b.Bind(combo, cw);
+        b.Bind(pages, tw);
+        QMenu *menu = b.Bind(popup, &top);
+        top.show();
+
+        gauge.SetMaxValue(8);
+        gauge.SetProgress(20);
+        gauge.ForeColor = TColor::Red;
+        combo.Items = {"ttyUSB0", "ttyUSB1"};
+        combo.Text = "ttyUSB1";
+        c.TabVisible = false;
+        b.Refresh();
+        QCOMPARE(gw->maximum(), 8);
+        QCOMPARE(gw->value(), 8);
+        QVERIFY(gw->styleSheet().contains("#ff0000"));
+        QCOMPARE(cw->count(), 2);
+        QCOMPARE(cw->currentText(), QString("ttyUSB1"));
+        QVERIFY(!tw->isTabVisible(1));
+        QVERIFY(!menu->isVisible());
+
+        popup.Popup(100, 120);
+        b.Refresh();
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->actions().at(0)->text(), QString("Vt7129-2F"));
+        menu->hide();
+        b.Refresh(); // no new request: stays closed
+        QVERIFY(!menu->isVisible());
+    }
+};
+
+QTEST_MAIN(ViewBinderTest)
+#include "ViewBinderTest.moc"
