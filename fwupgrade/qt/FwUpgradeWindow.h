@@ -1,23 +1,21 @@
 #pragma once
-// The upgrade tool's main window: widgets built from the TFirmWareUG model,
-// each user action forwarded to its handler, the model shown again after
-// every handled event. Exceptions of the handlers are caught here, at the
-// event entry points, and shown in an error box.
+// The upgrade tool's main window: widgets built from the TFirmWareUG model and
+// tied to it by the view binder, each user action forwarded to its handler,
+// the model shown again after every handled event. Exceptions of the handlers
+// are caught here, at the event entry points, and shown in an error box.
 #include <QMainWindow>
 #include <functional>
 #include <map>
 
+#include "forms/qt/ViewBinder.h"
+
+class QAbstractButton;
+class QAction;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
-class QAbstractButton;
-class QAction;
-class QFrame;
-struct TMenuItem;
-struct TButton;
 
 namespace fwug {
 
@@ -39,7 +37,7 @@ public:
     QPlainTextEdit *Memo() const { return InfoMemo; }
     QProgressBar *Gauge() const { return ProgressBar1; }
     QLabel *DeviceLabel() const { return DevLabel; }
-    QMenu *InfoPopup() const { return PopupMenu1; }
+    QMenu *InfoPopup() const;
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -49,22 +47,16 @@ private:
     void BuildWidgets();
     void BuildMenus();
     void WirePort();
-    QAbstractButton *MakeButton(TButton &b, QWidget *parent, bool speed);
-    QMenu *MakeMenu(TMenuItem &top, QWidget *parent);
+    void MakeButton(TButton &b, QWidget *parent, bool speed);
 
     TFwUpgradeProgram &Program;
+    ViewBinder Binder;
     bool Shown = false;
-    unsigned MemoClearCount = 0;
-    size_t MemoLinesShown = 0;
 
-    QFrame *Panel1 = nullptr;
     QLabel *DevLabel = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QLabel *Label9 = nullptr;
     QComboBox *ComboBoxCOM = nullptr;
     QPlainTextEdit *InfoMemo = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
     std::map<const TButton *, QAbstractButton *> Buttons;
     std::map<const TMenuItem *, QAction *> Actions;
 };

@@ -12,6 +12,7 @@
 
 #include "../fwupgrade/UgReplies.h"
 #include "forms/RecordingDialogs.h"
+#include "forms/qt/ViewBinder.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/UgProtocol.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
@@ -30,6 +31,11 @@ class FwUpgradeWindowTest : public QObject {
         TFwUpgradeProgram program{queue, dialogs};
         TFwUpgradeWindow window{program};
         TFirmWareUG &f = program.Form();
+        // No ports: the first show must not touch the machine's serial ports.
+        Fixture() {
+            program.Context().DeviceMap = [] { return TSerialDeviceMap{}; };
+            program.Context().Pause = [](unsigned) {};
+        }
         // Bytes arriving on the port, through the event the window wrapped.
         void Receive(const std::vector<uint8_t> &bytes) {
             program.Comm().OnReceiveData(program.Comm(), bytes.data(), static_cast<uint16_t>(bytes.size()));
@@ -60,7 +66,7 @@ private slots:
             QCOMPARE(w->isEnabled(), c.enabled);
         }
         QCOMPARE(x.window.DeviceLabel()->text(), QString::fromUtf8("设备......"));
-        QCOMPARE(x.window.PortCombo()->placeholderText(), QString::fromUtf8("请选择通讯口......"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString::fromUtf8("请选择通讯口......"));
         QVERIFY(x.window.Memo()->isReadOnly());
         QCOMPARE(x.window.Gauge()->value(), 0);
         QStringList menus;
@@ -118,7 +124,7 @@ private slots:
         x.Receive(ugtest::VerifyReply(0x1234, 0x10DB, 0x10DB, 0x4B5C));
         QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
         QCOMPARE(x.window.Gauge()->value(), 100);
-        QVERIFY(x.window.Gauge()->styleSheet().contains("#d00000"));
+        QVERIFY(x.window.Gauge()->styleSheet().contains(QtColor(TColor::Red).name()));
     }
 
     void PopupClearsTheInformationPanel() {
@@ -162,6 +168,9 @@ private slots:
         x.window.ShowModel();
         x.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+        // The first show ran: banner, caption, and no port found.
+        QTRY_COMPARE(x.window.windowTitle(), QString("Pelmor200VLT Firmware Upgrade Wizard - RV3"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString("No Device Availiable"));
         const QImage shot = x.window.grab().toImage();
         QVERIFY(!shot.isNull());
         const QString path = QString(SCREENSHOT_DIR) + "/fwupgrade-window.png";

@@ -29,7 +29,7 @@ TRule RuleOf(uint8_t family, uint8_t subType) {
 
 // Records of `size` bytes that fit the data area.
 size_t RecordsIn(std::span<const uint8_t> settings, size_t first, size_t size) {
-    size_t count = U16(settings, kSetRecordCount);
+    size_t count = U16(settings, kSbRecordCount);
     size_t room = first < kSimDataArea ? (kSimDataArea - first) / size : 0;
     return std::min(count, room);
 }
@@ -52,11 +52,11 @@ template <typename F> void WalkFam48(std::span<const uint8_t> settings, std::spa
 }
 
 size_t PreambleOffset(std::span<const uint8_t> settings) {
-    return 4u * settings[kSetFamilyParam2];
+    return 4u * settings[kSbFamilyParam2];
 }
 
 bool Wide16(std::span<const uint8_t> settings) {
-    return (settings[kSetFamilyParam1] & 0x04) != 0;
+    return (settings[kSbFamilyParam1] & 0x04) != 0;
 }
 
 // Family 224 data: (register, 1, value, 0) entries while bytes 0 or 1 are set.
@@ -64,7 +64,7 @@ constexpr size_t kFam224Entries = 32;
 
 } // namespace
 
-bool IsRegisterFamily(uint8_t family) {
+bool SimIsRegisterFamily(uint8_t family) {
     switch (family) {
     case 0:
     case 5:
@@ -80,9 +80,9 @@ bool IsRegisterFamily(uint8_t family) {
     }
 }
 
-void ProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data) {
+void SimProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data) {
     auto &r = chip.Registers;
-    switch (RuleOf(settings[kSetFamily], settings[kSetSubType])) {
+    switch (RuleOf(settings[kSbFamily], settings[kSbSubType])) {
     case TRule::Fam48:
         WalkFam48(settings, data, [&](size_t i, uint16_t key) { r[key] = data[4 * i + 3]; });
         break;
@@ -94,7 +94,7 @@ void ProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::sp
         break;
     }
     case TRule::Fam16: {
-        unsigned first = settings[kSetRegFirst], last = settings[kSetRegEnd];
+        unsigned first = settings[kSbRegFirst], last = settings[kSbRegEnd];
         for (unsigned i = first; i <= last && i < 256; ++i) {
             if (Wide16(settings)) {
                 r[2 * i] = data[2 * i];
@@ -132,11 +132,11 @@ void ProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::sp
     }
 }
 
-void ReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data,
-                      std::span<uint8_t> out) {
+void SimReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings,
+                         std::span<const uint8_t> data, std::span<uint8_t> out) {
     const auto &r = chip.Registers;
     std::fill(out.begin(), out.end(), 0);
-    switch (RuleOf(settings[kSetFamily], settings[kSetSubType])) {
+    switch (RuleOf(settings[kSbFamily], settings[kSbSubType])) {
     case TRule::Fam48:
         // The records come back as sent, with the chip's value in byte 3.
         std::copy_n(data.begin(), kSimDataArea, out.begin());
@@ -157,7 +157,7 @@ void ReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings, s
         std::copy_n(r.begin(), 128, out.begin());
         break;
     case TRule::Fam224: {
-        unsigned base = settings[kSetRegBase], count = settings[kSetRegEnd];
+        unsigned base = settings[kSbRegBase], count = settings[kSbRegEnd];
         for (unsigned i = 0; i < count; ++i)
             out[i] = r[(base + i) & 0xFF];
         break;
@@ -187,8 +187,8 @@ void ReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings, s
     }
 }
 
-void ChipInfoPayload(const TSimChip &chip, uint8_t family, std::span<const uint8_t> configured,
-                     std::span<uint8_t> out) {
+void SimChipInfoPayload(const TSimChip &chip, uint8_t family, std::span<const uint8_t> configured,
+                        std::span<uint8_t> out) {
     std::fill(out.begin(), out.end(), 0);
     std::copy_n(configured.begin(), std::min(configured.size(), out.size()), out.begin());
     if (family == 48 && out.size() > 4) {

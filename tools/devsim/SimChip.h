@@ -6,17 +6,7 @@
 #include <span>
 #include <vector>
 
-// Settings block fields the device looks at (offsets within the block).
-constexpr size_t kSetFamily = 2;
-constexpr size_t kSetSubType = 3;
-constexpr size_t kSetTransferKB = 10;
-constexpr size_t kSetFamilyParam1 = 19;
-constexpr size_t kSetFamilyParam2 = 20; // family 5: preamble records
-constexpr size_t kSetRegBase = 26;
-constexpr size_t kSetRegEnd = 27;
-constexpr size_t kSetRegFirst = 28;
-constexpr size_t kSetRecordCount = 48;
-constexpr size_t kSettingsBlockSize = 128;
+#include "protocol/SettingsBlock.h"
 
 // Data area of a full packet and of a register read-out.
 constexpr size_t kSimDataArea = 4096;
@@ -30,18 +20,18 @@ struct TSimChip {
 
 // Families whose data is a register or command list; any other non-zero code
 // carries a flat memory image.
-bool IsRegisterFamily(uint8_t family);
+bool SimIsRegisterFamily(uint8_t family);
 
 // Writes the register data of a program packet (`data`: its 4096 data bytes)
 // into the chip.
-void ProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data);
+void SimProgramRegisters(TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data);
 
 // Builds the 4096-byte read-out of a register chip for a verify or read
 // packet carrying `data`: the layout the host's family rule reads.
-void ReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings, std::span<const uint8_t> data,
-                      std::span<uint8_t> out);
+void SimReadOutRegisters(const TSimChip &chip, std::span<const uint8_t> settings,
+                         std::span<const uint8_t> data, std::span<uint8_t> out);
 
 // The payload of a chip information reply (kSimInfoPayload bytes) from the
 // configured bytes; family 48 reports its live registers 0x22, 0x2F, 0x10.
-void ChipInfoPayload(const TSimChip &chip, uint8_t family, std::span<const uint8_t> configured,
-                     std::span<uint8_t> out);
+void SimChipInfoPayload(const TSimChip &chip, uint8_t family, std::span<const uint8_t> configured,
+                        std::span<uint8_t> out);

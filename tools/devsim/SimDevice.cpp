@@ -35,7 +35,7 @@ constexpr int kWriteStallMs = 3000;
 } // namespace
 
 bool TSimPacket::IsProbe() const {
-    return IsProbePacket(Bytes);
+    return SimIsProbe(Bytes);
 }
 
 struct TSimDevice::TState {
@@ -219,9 +219,14 @@ void TSimDevice::Run() {
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
             // The program closed its side: what was in flight is lost, as
-            // with a real port.
+            // with a real port. In raw mode only a flush through the
+            // terminal's own side drops the bytes queued for it.
             hostClosed = true;
-            tcflush(Master, TCIOFLUSH);
+            int fd = open(SlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                tcflush(fd, TCIFLUSH);
+                close(fd);
+            }
             rxCount = 0;
             std::lock_guard lk(Mutex);
             ++S->Counters.HostCloses;
@@ -248,7 +253,7 @@ void TSimDevice::Run() {
             {
                 std::lock_guard lk(Mutex);
                 ++S->Counters.Frames;
-                bool probe = IsProbePacket(packet);
+                bool probe = SimIsProbe(packet);
                 if (res != kFrameOk && !probe) {
                     ++S->Counters.BadFrames;
                     NotifyChange();
@@ -265,7 +270,7 @@ void TSimDevice::Run() {
                     GetU16(reply, kPktLength) == 2)
                     ++S->Counters.BadCheckWords;
                 if (!reply.empty() && S->Status && !probe) {
-                    reply = MakeStatusReply(packet, *S->Status);
+                    reply = SimStatusReply(packet, *S->Status);
                     S->Status.reset();
                 }
                 if (reply.empty()) {
@@ -285,15 +290,15 @@ void TSimDevice::Run() {
                 }
                 out.Bytes = std::move(S->Garbage);
                 S->Garbage.clear();
-                auto frame = FrameOf(reply);
+                auto frame = SimFrame(reply);
                 out.Bytes.insert(out.Bytes.end(), frame.begin(), frame.end());
                 if (S->Second) {
                     std::vector<uint8_t> second = S->Second->empty() ? reply : *S->Second;
                     if (!S->Second->empty()) {
                         second.resize(second.size() + 2);
-                        SealWhole(second);
+                        SimSeal(second);
                     }
-                    auto f2 = FrameOf(second);
+                    auto f2 = SimFrame(second);
                     out.Bytes.insert(out.Bytes.end(), f2.begin(), f2.end());
                     S->Second.reset();
                 }
@@ -378,7 +383,7 @@ void TSimDevice::SendRaw(std::vector<uint8_t> bytes) {
 }
 
 void TSimDevice::SendProgressReport(uint8_t stage, uint8_t result, uint16_t current, uint16_t maximum) {
-    SendRaw(FrameOf(MakeProgressReport(stage, result, current, maximum)));
+    SendRaw(SimFrame(SimProgressReport(stage, result, current, maximum)));
 }
 
 void TSimDevice::SendStandAloneRun(uint8_t result, uint16_t steps) {

@@ -37,7 +37,7 @@ TSimProtocol::TSimProtocol(const TSimOptions &opt)
     : ChipInfo(opt.ChipInfo), ExpCheckSum1(opt.ExpCheckSum1), ExpCheckSum2(opt.ExpCheckSum2) {
     Chip.Image.assign(kSimImageSize, opt.ImageFill);
     Chip.Registers.assign(kSimRegisterSpace, opt.RegisterFill);
-    Name = std::string(kDeviceIdentifier) + opt.NameSuffix;
+    Name = std::string(kSimDeviceIdentifier) + opt.NameSuffix;
     SetupConst = opt.SetupMaskConst.value_or(kSetupMaskConst);
     FwImage = opt.FirmwareImage.empty() ? std::vector<uint8_t>(FirmwareImage.begin(), FirmwareImage.end())
                                         : opt.FirmwareImage;
@@ -47,13 +47,13 @@ TSimProtocol::TSimProtocol(const TSimOptions &opt)
 }
 
 std::vector<uint8_t> TSimProtocol::Handle(std::span<const uint8_t> p) {
-    if (IsProbePacket(p))
-        return MakeProbeReply(Name);
+    if (SimIsProbe(p))
+        return SimProbeReply(Name);
     if (p.size() < kPktOverhead || kPktOverhead + PayloadLen(p) != p.size())
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     uint16_t last = static_cast<uint16_t>(p.size() - 3);
     if (FrameChecksum(p, 0, last) != GetU16(p, p.size() - 2))
-        return MakeStatusReply(p, kSimPacketError);
+        return SimStatusReply(p, kSimPacketError);
     switch (p[kPktCommand]) {
     case CmdSetup:
         return OnSetup(p);
@@ -61,7 +61,7 @@ std::vector<uint8_t> TSimProtocol::Handle(std::span<const uint8_t> p) {
         return OnDataBlock(p);
     case CmdCloseDownload:
     case CmdCloseProgram:
-        return MakeStatusReply(p, kSimOk);
+        return SimStatusReply(p, kSimOk);
     case CmdReadInfo:
         return OnChipInfo(p);
     case CmdProgram:
@@ -73,13 +73,13 @@ std::vector<uint8_t> TSimProtocol::Handle(std::span<const uint8_t> p) {
     case 0xBA:
         return OnFwVerify(p);
     default:
-        return MakeStatusReply(p, kSimUnknownCommand);
+        return SimStatusReply(p, kSimUnknownCommand);
     }
 }
 
 std::vector<uint8_t> TSimProtocol::OnSetup(std::span<const uint8_t> p) {
     if (p.size() != kSetupPacketLen || p[kPktMarker] != kPacketMarker)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     std::vector<uint8_t> plain(p.begin(), p.end());
     UnscrambleSetupPacket(plain, SetupConst);
     bool valid = std::equal(kMagic, kMagic + 4, plain.begin() + 8) &&
@@ -93,37 +93,37 @@ std::vector<uint8_t> TSimProtocol::OnSetup(std::span<const uint8_t> p) {
     Setup.FileName = TextField(plain, kSetupFileNameAt);
     Setup.Plain = std::move(plain);
     if (!valid)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     Downloads.clear();
-    return MakeStatusReply(p, kSimOk);
+    return SimStatusReply(p, kSimOk);
 }
 
 std::vector<uint8_t> TSimProtocol::OnDataBlock(std::span<const uint8_t> p) {
     if (PayloadLen(p) != kDataBlockPayload || p[kPktMarker] != kPacketMarker)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     uint16_t kb = GetU16(p, kPktArgument);
     Downloads[kb].assign(p.begin() + kPktPayload, p.begin() + kPktPayload + kDataBlockPayload);
-    return MakeStatusReply(p, kSimOk);
+    return SimStatusReply(p, kSimOk);
 }
 
 std::vector<uint8_t> TSimProtocol::OnProgram(std::span<const uint8_t> p) {
     if (PayloadLen(p) != kFullPayload || p[kPktMarker] != kPacketMarker)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     auto settings = p.subspan(kPktPayload, kSettingsBlockSize);
-    if (IsRegisterFamily(p[kPktFamily])) {
-        ProgramRegisters(Chip, settings, p.subspan(kFullDataAt, kSimDataArea));
+    if (SimIsRegisterFamily(p[kPktFamily])) {
+        SimProgramRegisters(Chip, settings, p.subspan(kFullDataAt, kSimDataArea));
     } else {
         // An image chip is written from what was downloaded.
         for (const auto &[kb, block] : Downloads)
             for (size_t i = 0; i < block.size(); ++i)
                 Chip.Image[(size_t(kb) * 1024 + i) % kSimImageSize] = block[i];
     }
-    return MakeStatusReply(p, kSimOk);
+    return SimStatusReply(p, kSimOk);
 }
 
 std::vector<uint8_t> TSimProtocol::OnRead(std::span<const uint8_t> p) {
     if (p[kPktMarker] != kPacketMarker)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     std::vector<uint8_t> out(kSimDataArea);
     if (PayloadLen(p) == kSettingsPayload) {
         // One 4 KB block of the image at the argument's KB offset.
@@ -131,20 +131,20 @@ std::vector<uint8_t> TSimProtocol::OnRead(std::span<const uint8_t> p) {
         for (size_t i = 0; i < out.size(); ++i)
             out[i] = Chip.Image[(base + i) % kSimImageSize];
     } else if (PayloadLen(p) == kFullPayload) {
-        ReadOutRegisters(Chip, p.subspan(kPktPayload, kSettingsBlockSize),
-                         p.subspan(kFullDataAt, kSimDataArea), out);
+        SimReadOutRegisters(Chip, p.subspan(kPktPayload, kSettingsBlockSize),
+                            p.subspan(kFullDataAt, kSimDataArea), out);
     } else {
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     }
-    return MakeReply(p, out);
+    return SimReply(p, out);
 }
 
 std::vector<uint8_t> TSimProtocol::OnChipInfo(std::span<const uint8_t> p) {
     if (PayloadLen(p) != kSettingsPayload || p[kPktMarker] != kPacketMarker)
-        return MakeStatusReply(p, kSimDataPacketError);
+        return SimStatusReply(p, kSimDataPacketError);
     std::vector<uint8_t> out(kSimInfoPayload);
-    ChipInfoPayload(Chip, p[kPktFamily], ChipInfo, out);
-    return MakeReply(p, out);
+    SimChipInfoPayload(Chip, p[kPktFamily], ChipInfo, out);
+    return SimReply(p, out);
 }
 
 std::array<uint8_t, 2> TSimProtocol::FwMask(uint8_t block) const {
@@ -160,7 +160,7 @@ std::vector<uint8_t> TSimProtocol::OnFwBlock(std::span<const uint8_t> p) {
                     p[5] == kFwBlockMarker;
     // Block 0 starts an upgrade over; the others must follow in order.
     if (!headerOk || (b != 0 && b != NextFwBlock))
-        return MakeStatusReply(p, kSimFormatError);
+        return SimStatusReply(p, kSimFormatError);
     if (b == 0)
         for (auto &blk : FwBlocks)
             blk.clear();
@@ -170,12 +170,12 @@ std::vector<uint8_t> TSimProtocol::OnFwBlock(std::span<const uint8_t> p) {
     for (size_t i = 0; i < kSimFwBlockSize; ++i)
         blk[i] = p[kPktPayload + i] ^ mask[i & 1];
     NextFwBlock = b + 1u;
-    return MakeStatusReply(p, kSimOk);
+    return SimStatusReply(p, kSimOk);
 }
 
 std::vector<uint8_t> TSimProtocol::OnFwVerify(std::span<const uint8_t> p) {
     if (GetU16(p, kPktArgument) != kFwEndAddr || p[3] != kFwVerifyMarker)
-        return MakeStatusReply(p, kSimFormatError);
+        return SimStatusReply(p, kSimFormatError);
     bool good = FwImage.size() == kSimFwImageSize;
     std::vector<uint8_t> stored;
     for (size_t b = 0; b < kSimFwBlocks; ++b) {
@@ -202,5 +202,5 @@ std::vector<uint8_t> TSimProtocol::OnFwVerify(std::span<const uint8_t> p) {
     PutU16(out, 2, words[1]);
     PutU16(out, 16, words[2]);
     PutU16(out, 18, words[3]);
-    return MakeReply(p, out);
+    return SimReply(p, out);
 }

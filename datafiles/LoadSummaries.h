@@ -1,0 +1,36 @@
+#pragma once
+// The load summaries of the per-family open routines: buffer checksums
+// (ImageSum, ImageCheckWord), the index globals, the data viewer and the
+// lines of the information panel.
+#include <cstdint>
+#include <string>
+
+struct VltContext;
+
+// 57 full stops, added to the panel without a prefix.
+extern const char *const kDotsLine;
+
+// ImageCheckWord := check word, ImageSum := byte sum of DataBuffer[first..last],
+// then the ACC line and the CRC line.
+void ImageChecksumsOver(VltContext &ctx, uint16_t first, uint16_t last);
+
+void HfgChecksums(VltContext &ctx);
+void AhexChecksums(VltContext &ctx);
+void PyChecksums(VltContext &ctx);
+void ConfigTxtChecksums(VltContext &ctx);
+void BinDefaultsChecksums(VltContext &ctx);
+void RawBinChecksums(VltContext &ctx);
+// Family 0: index globals and checksums over 0..4095; its caller prints the rest.
+void BufferChecksums0(VltContext &ctx);
+
+void ShowHfgSummary(VltContext &ctx);         // family 224
+void ShowProjSummary(VltContext &ctx);        // family 24
+void ShowAhexSummary(VltContext &ctx);        // family 64
+void ShowPySummary(VltContext &ctx);          // family 48
+void ShowConfigTxtSummary(VltContext &ctx);   // family 5
+void ShowBinDefaultsSummary(VltContext &ctx); // family 16
+void ShowRawBinSummary(VltContext &ctx);      // family 32
+
+// Panel helpers: a dots line, and a line through AddInfoLine.
+void AddDotsLine(VltContext &ctx);
+void AddSummaryLine(VltContext &ctx, const std::string &text);

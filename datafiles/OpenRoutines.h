@@ -1,0 +1,16 @@
+#pragma once
+// The open routines of the chip families that have one: each prepares
+// DataBuffer, loads the file by its extension and writes the load summary.
+// A loader that throws (unreadable file, conversion error) leaves the
+// routine at once, without a summary.
+#include <string>
+
+struct VltContext;
+
+void OpenHfgFile(VltContext &ctx, const std::string &fileName);            // family 224
+void OpenProjFile(VltContext &ctx, const std::string &fileName);           // family 24
+void OpenAhexFile(VltContext &ctx, const std::string &fileName);           // family 64
+void OpenVeltaPyFile(VltContext &ctx, const std::string &fileName);        // family 48
+void OpenConfigTxtFile(VltContext &ctx, const std::string &fileName);      // family 5
+void OpenBinFileAddDefaults(VltContext &ctx, const std::string &fileName); // family 16
+void OpenRawBinFile(VltContext &ctx, const std::string &fileName);         // family 32

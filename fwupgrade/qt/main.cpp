@@ -1,0 +1,34 @@
+// PelmorFwUpgrade: finds one programmer on the first serial port and writes
+// the firmware image it carries into the programmer.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "forms/qt/QtDialogs.h"
+#include "forms/qt/QtEventQueue.h"
+#include "fwupgrade/FwUpgradeProgram.h"
+#include "fwupgrade/qt/AboutDialog.h"
+#include "fwupgrade/qt/FwUpgradeWindow.h"
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    const QString title = "Pelmor200ENX Firmware Upgrade";
+    QApplication::setApplicationName("PelmorFwUpgrade");
+    QApplication::setApplicationDisplayName(title);
+
+    QtEventQueue queue;
+    QtDialogs dialogs(nullptr, title);
+    fwug::TFwUpgradeProgram program(queue, dialogs);
+    fwug::TFwUpgradeWindow window(program);
+    dialogs.SetParent(&window);
+    dialogs.RegisterForm(program.AboutForm(), [&] {
+        fwug::TAboutDialog about(program.AboutForm(), &window);
+        about.exec();
+    });
+
+    // Centred on the screen.
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        window.move(s->availableGeometry().center() - window.rect().center());
+    window.show();
+    return app.exec();
+}
