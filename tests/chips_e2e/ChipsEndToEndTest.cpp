@@ -136,17 +136,17 @@ struct Station {
         TSimDevice &sim = *Sims[static_cast<size_t>(n - 1)];
         const TSimCounters c = sim.Counters();
         const size_t want = 2 * (c.Replies + c.Reports + 1);
-        sim.SendRaw(FrameOf(packet));
+        sim.SendRaw(SimFrame(packet));
         EXPECT_TRUE(Queue.PumpUntil([&] { return Delimiters[static_cast<size_t>(n - 1)] == want; }));
     }
     void StandAloneRun(int n, uint8_t result, uint16_t steps) {
-        Report(n, MakeProgressReport(0x10, 0, 0, 0));
-        Report(n, MakeProgressReport(0x20, 0, 0, 0));
-        Report(n, MakeProgressReport(0x30, 0, 0, 0));
+        Report(n, SimProgressReport(0x10, 0, 0, 0));
+        Report(n, SimProgressReport(0x20, 0, 0, 0));
+        Report(n, SimProgressReport(0x30, 0, 0, 0));
         for (uint16_t i = 0; i < steps; ++i)
-            Report(n, MakeProgressReport(0x40, 0, i, steps));
-        Report(n, MakeProgressReport(0x70, 0, 0, 0));
-        Report(n, MakeProgressReport(0xF0, result, 0, 0));
+            Report(n, SimProgressReport(0x40, 0, i, steps));
+        Report(n, SimProgressReport(0x70, 0, 0, 0));
+        Report(n, SimProgressReport(0xF0, result, 0, 0));
     }
 
     TSimPacket LastPacket(int n, uint8_t command) {
@@ -391,7 +391,7 @@ TEST(ChipsEndToEnd, StandAloneRunsOnChannels1And3) {
     EXPECT_TRUE(s.Dialogs.Calls.empty());
 
     // A report whose header does not add up to zero changes nothing.
-    auto bad = MakeProgressReport(0xF0, 6, 0, 0);
+    auto bad = SimProgressReport(0xF0, 6, 0, 0);
     bad[7] = static_cast<uint8_t>(bad[7] + 1);
     const auto before = s.Lines();
     const int progress = s.form().GaugeBar3.Progress();
@@ -404,10 +404,10 @@ TEST(ChipsEndToEnd, StandAloneRunsOnChannels1And3) {
 
     // The 2000th result writes the panel into the program's folder.
     s.ctx().ResultsSinceLogSave = 1998;
-    s.Report(2, MakeProgressReport(0xF0, 6, 0, 0));
+    s.Report(2, SimProgressReport(0xF0, 6, 0, 0));
     EXPECT_EQ(s.ctx().TotalOkCount, 2u);
     EXPECT_FALSE(fs::exists(s.Dir / "VLT_2026_12_07_22_15_03.log"));
-    s.Report(3, MakeProgressReport(0xF0, 6, 0, 0));
+    s.Report(3, SimProgressReport(0xF0, 6, 0, 0));
     EXPECT_EQ(s.ctx().TotalOkCount, 3u);
     EXPECT_TRUE(fs::exists(s.Dir / "VLT_2026_12_07_22_15_03.log"));
     EXPECT_EQ(s.ctx().ResultsSinceLogSave, 0u);
