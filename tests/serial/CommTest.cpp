@@ -201,8 +201,9 @@ TEST_F(CommOnPty, FarSideClosingGivesExactlyOneHangupRequest) {
     Pty.CloseMaster();
     ASSERT_TRUE(Queue.PumpUntil([&] { return Hangups >= 1; }, kLimit));
     EXPECT_TRUE(Comm->IsOpen()) << "the application closes the port on hang-up";
+    // The writer fails on the gone device too, and ends: SendData then refuses.
     const uint8_t b = 1;
-    Comm->SendData(&b, 1); // the writer fails too
+    EXPECT_TRUE(Queue.PumpUntil([&] { return !Comm->SendData(&b, 1); }, kLimit));
     Comm->ClosePort();
     Queue.Pump();
     EXPECT_EQ(Hangups, 1);
