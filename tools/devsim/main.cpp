@@ -108,7 +108,8 @@ int main(int argc, char **argv) {
         }
         gang.WriteDeviceMap(mapPath);
         std::string absMap = std::filesystem::absolute(mapPath).string();
-        std::printf("device map: %s\n(start the programs with PELMOR_SERIAL_MAP=%s)\n", absMap.c_str(), absMap.c_str());
+        std::printf("device map: %s\n(start the programs with PELMOR_SERIAL_MAP=%s)\n", absMap.c_str(),
+                    absMap.c_str());
         for (size_t d = 0; d < gang.Size(); ++d)
             std::printf("\\Device\\VCP%zu %s %s\n", d, gang.Device(d).PortPath().c_str(),
                         gang.Device(d).DeviceName().c_str());
