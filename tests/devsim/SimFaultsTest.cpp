@@ -80,7 +80,7 @@ TEST_F(SimFaults, SilenceDropsTheReplyButTheCommandStillActs) {
     EXPECT_EQ(RawReply(), Framed(ClosingPacket()));
 }
 
-TEST_F(SimFaults, GarbageAndASecondFrameShareTheReplysWrite) {
+TEST_F(SimFaults, ReplyWriteWithGarbageASecondFrameOrCutShort) {
     const std::vector<uint8_t> garbage = {0x12, 0x34, 0xFF, 0x00};
     const std::vector<uint8_t> frame = Framed(ClosingPacket());
     struct Case {
@@ -101,6 +101,8 @@ TEST_F(SimFaults, GarbageAndASecondFrameShareTheReplysWrite) {
         {"a given packet after it",
          [&](TSimDevice &d) { d.InjectSecondFrame(std::vector<uint8_t>(report.begin(), report.end() - 2)); },
          withReport},
+        {"the reply cut short", [](TSimDevice &d) { d.InjectTruncate(6); },
+         std::vector<uint8_t>(frame.begin(), frame.begin() + 6)},
     };
     for (const Case &c : cases) {
         c.arm(Dev);
@@ -130,6 +132,7 @@ TEST_F(SimFaults, ClearFaultsDisarmsEverything) {
     Dev.InjectGarbage({1, 2, 3});
     Dev.InjectSecondFrame();
     Dev.InjectSilence(SIZE_MAX);
+    Dev.InjectTruncate(3);
     Dev.ClearFaults();
     EXPECT_EQ(RawReply(), Framed(ClosingPacket()));
 }

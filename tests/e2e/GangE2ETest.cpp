@@ -323,3 +323,23 @@ TEST(GangE2E, LineErrorClearsBusyWhileTheCodeStays) {
     ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelOpCode[1] == 48; }));
     EXPECT_EQ(r.ChannelTexts(2).back(), "Operation Success!");
 }
+
+TEST(GangE2E, FreshDeviceUnbindsEveryChannelWithoutAProbe) {
+    GangRig r;
+    r.ShowAndConnect();
+    r.Form().BitBtnFresh.Click();
+    EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 4u); // listed again: the ports are free now
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(r.Ctx().ChannelConnected[r.k(n)], 0);
+        EXPECT_EQ(r.Ctx().ChannelBusy[r.k(n)], 0);
+        EXPECT_FALSE(r.Program.Comm(n).IsOpen());
+        EXPECT_FALSE(r.Form().DevSpdBtn(n).Enabled);
+    }
+    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(r.Dev(n).Counters().Probes, 1u);
+    // Connnect Device binds and probes them again.
+    r.Form().BitBtnFindCOM.Click();
+    ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelConnected[3] == 1; }));
+    EXPECT_EQ(r.Dev(4).Counters().Probes, 2u);
+}

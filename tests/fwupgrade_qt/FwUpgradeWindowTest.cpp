@@ -145,12 +145,30 @@ private slots:
         QCOMPARE(x.dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::ShowModal, "About"}}));
     }
 
-    void ExitButtonClosesTheWindow() {
+    void ExitButtonAndMenuCloseTheWindow() {
+        for (bool menu : {false, true}) {
+            Fixture x;
+            x.window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+            if (menu)
+                x.window.Action(x.f.Exit1)->trigger();
+            else
+                x.window.Widget(x.f.SpdBtnExit)->click();
+            QVERIFY(!x.window.isVisible());
+        }
+    }
+
+    // Picking a port keeps its text; the pick does not change the probed port.
+    void PortPickRunsTheChangeHandler() {
         Fixture x;
-        x.window.show();
-        QVERIFY(x.window.isVisible());
-        x.window.Widget(x.f.SpdBtnExit)->click();
-        QVERIFY(!x.window.isVisible());
+        x.f.ComboBoxCOM.AddItem("ttyUSB0");
+        x.f.ComboBoxCOM.AddItem("ttyUSB1");
+        x.window.ShowModel();
+        QCOMPARE(x.window.PortCombo()->count(), 2);
+        emit x.window.PortCombo()->activated(1);
+        QCOMPARE(x.f.ComboBoxCOM.ItemIndex, 1);
+        QCOMPARE(x.f.ComboBoxCOM.Text, std::string("ttyUSB1"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString("ttyUSB1"));
     }
 
     // A handler's exception is caught at the entry point and shown.
