@@ -57,4 +57,20 @@ TEST_F(FileErrors, AReadErrorIsTheInOutError) {
     }
 }
 
+TEST_F(FileErrors, SavingOverAnythingButARegularFileIsRefused) {
+    const std::string fifo = Dir.Path("pipe.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A pipe without a reader would block the open for ever; a device or a
+    // folder would take or refuse the bytes without a file being written.
+    for (const std::string &path : {fifo, std::string("/dev/null"), Dir.Path("")}) {
+        SCOPED_TRACE(path);
+        Ctx.DataEndIndex = 0x0FFF;
+        EXPECT_THROW(SaveBufferToBinFile(Ctx, path), EInOutError);
+        EXPECT_THROW(SaveReadBufferToBinFile(Ctx, path), EInOutError);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 } // namespace
