@@ -79,6 +79,18 @@ private slots:
         QCOMPARE(x.window.InfoPopup()->actions()[0]->text(), QString("Clear Info"));
     }
 
+    // The whole client area of the design lies below the menu bar: the gauge
+    // along the bottom edge is on the window, not cut off.
+    void EveryControlIsInsideTheShownWindow() {
+        Fixture x;
+        x.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+        QWidget *central = x.window.centralWidget();
+        QCOMPARE(central->height(), x.f.Height);
+        for (QWidget *w : {static_cast<QWidget *>(x.window.Gauge()), static_cast<QWidget *>(x.window.Memo())})
+            QVERIFY2(central->rect().contains(w->geometry()), qPrintable(w->metaObject()->className()));
+    }
+
     // A probe reply on the port enables the buttons, names the device and
     // appends the panel line; Refresh disables the buttons again.
     void PortEventAndRefreshButtonUpdateTheWidgets() {
