@@ -361,6 +361,21 @@ TEST_F(CommOnPty, OpeningAnOpenPortFailsAndLeavesItWorking) {
     ASSERT_TRUE(Queue.PumpUntil([&] { return Received() == 2; }, kLimit));
 }
 
+TEST_F(CommOnPty, APortHeldExclusivelyByAnotherProgramIsNotOpened) {
+    TForeignHolder holder(Pty.SlavePath);
+    try {
+        Comm->OpenPort();
+        ADD_FAILURE() << "opened a port another program holds";
+    } catch (const ECommsError &e) {
+        EXPECT_STREQ(e.what(), kMsgErrorOpening);
+    }
+    EXPECT_FALSE(Comm->IsOpen());
+    EXPECT_TRUE(holder.StillExclusive()) << "the other program's hold is left as it was";
+    holder.Release();
+    Comm->OpenPort();
+    EXPECT_TRUE(Comm->IsOpen());
+}
+
 TEST_F(CommOnPty, BaudRateReappliesAtOnceUnlessUnchanged) {
     Comm->OpenPort();
     // The far side moves the speed; writing the current value must not undo it.
