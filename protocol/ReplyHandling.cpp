@@ -18,6 +18,13 @@ namespace {
 
 constexpr uint16_t kBlockBytes = 4096;
 constexpr size_t kReplyData = 8; // first data byte of a reply
+constexpr uint8_t kStatusDataPacketError = 0x20;
+
+// Replies whose 4 KB of data is taken as chip data: a compared image block
+// and every read-back block.
+bool CarriesChipData(const VltContext &ctx, uint8_t code) {
+    return code == OpReadChip || (code == OpVerify && ctx.MemoryImageFlag == 1);
+}
 
 size_t Index(int n) {
     return static_cast<size_t>(n - 1);
@@ -47,6 +54,13 @@ void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     if (status != 0 && status != 6) {
         EndOperation(ctx, n, 1);
         ShowStatusMessage(ctx, n, status & 0x7F);
+        return;
+    }
+    // A reply too short to hold the block would leave the command's own bytes
+    // in the packet area to be compared or stored as the chip's data.
+    if (CarriesChipData(ctx, ctx.ChannelOpCode[k]) && length < kPktOverhead + kBlockBytes) {
+        EndOperation(ctx, n, 1);
+        ShowStatusMessage(ctx, n, kStatusDataPacketError);
         return;
     }
     switch (ctx.ChannelOpCode[k]) {

@@ -174,6 +174,8 @@ TEST(ProgramObject, SmallHandlersOfTheWindow) {
     f.AddInfoLine("next");
     EXPECT_EQ(f.InfoMemo.Lines, std::vector<std::string>{r.Stamp + "next"});
 
+    f.SpdBtnSave.Click(); // the load and save handlers are wired as well
+    EXPECT_EQ(r.Dialogs.Calls.back(), (RecordingDialogs::Call{Kind::Message, "No Data need to be Saved!"}));
     f.About1.Click();
     EXPECT_EQ(r.Dialogs.Calls.back(), (RecordingDialogs::Call{Kind::ShowModal, f.AboutForm.Caption}));
     f.SpdBtnExit.Click();

@@ -65,7 +65,8 @@ struct TRunning {
 
 TEST(SimExecutable, ServesTheMappedPortsUntilSignalled) {
     for (int sig : {SIGTERM, SIGINT}) {
-        std::string map = ::testing::TempDir() + "devsim-exe-" + std::to_string(sig) + ".map";
+        std::string map = ::testing::TempDir() + "devsim-exe-" + std::to_string(getpid()) + "-" +
+                          std::to_string(sig) + ".map";
         TRunning run({"-n", "2", "--map", map, "--suffix", "-SIM"}, "\\Device\\VCP1 ");
         ASSERT_GT(run.Pid, 0);
         auto devices = ReadSerialDeviceMap(map.c_str());

@@ -357,3 +357,25 @@ TEST(ReplyHandling, ReadChipOfAnImageFillsTheReadBufferBlockByBlock) {
     EXPECT_EQ(r.Lines()[1], DevLine(1, "Operation Success!"));
     EXPECT_EQ(r.Op(1), OpIdle);
 }
+
+TEST(ReplyHandling, ShortReplyIsNeverTakenAsChipData) {
+    struct Case {
+        uint8_t imageFlag;
+        uint8_t code;
+    };
+    for (const Case &t : {Case{1, OpVerify}, Case{1, OpReadChip}, Case{0, OpReadChip}}) {
+        SCOPED_TRACE(testing::Message() << "image " << int(t.imageFlag) << " code " << int(t.code));
+        ReplyRig r;
+        r.ctx().MemoryImageFlag = t.imageFlag;
+        r.ctx().ChipFamily = 48;
+        r.ctx().RecordCount = 4096;
+        r.Start(1, t.code, 8);
+        r.Reply(1, ReplyPacket(0xEE, std::vector<uint8_t>(100, 0x77))); // good check word, 100 data bytes
+        EXPECT_EQ(r.Lines(), (std::vector<std::string>{DevLine(1, "Operation Failed!"),
+                                                       DevLine(1, "Data packet Error!")}));
+        EXPECT_EQ(r.ctx().ReadDataValid, 0);
+        EXPECT_EQ(r.ctx().ReadBuffer[0], 0);
+        EXPECT_TRUE(r.SentPackets[0].empty());
+        EXPECT_EQ(r.Op(1), OpIdle);
+    }
+}

@@ -63,7 +63,8 @@ int main(int argc, char **argv) {
     std::string imagePath;
     std::vector<std::pair<uint16_t, uint8_t>> regs;
     TSimOptions opt;
-    for (int i = 1; i < argc; ++i) {
+    // Every option but --help takes one value.
+    for (int i = 1; i < argc; i += 2) {
         std::string a = argv[i];
         const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
         unsigned long num = 0;
@@ -97,7 +98,6 @@ int main(int argc, char **argv) {
             Usage();
             return 2;
         }
-        ++i;
     }
 
     std::vector<uint8_t> image;
