@@ -28,13 +28,9 @@ void SaveBytes(const uint8_t *data, uint32_t count, const std::string &fileName)
 // Reads at most `limit` bytes (limit <= buffer size) into DataBuffer from 0;
 // returns how many were read.
 uint32_t ReadInto(VltContext &ctx, const std::string &fileName, uint32_t limit) {
-    std::ifstream in;
-    std::error_code ec;
+    RequireRegularFile(fileName);
     errno = 0;
-    if (!std::filesystem::is_directory(fileName, ec))
-        in.open(fileName, std::ios::binary);
-    else
-        errno = EISDIR;
+    std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         throw EInOutError(FileErrorText("Cannot open file", fileName));
     in.read(reinterpret_cast<char *>(ctx.DataBuffer.data()), limit);

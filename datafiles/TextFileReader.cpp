@@ -14,13 +14,21 @@ std::string FileErrorText(const char *what, const std::string &fileName) {
     return text;
 }
 
+void RequireRegularFile(const std::string &fileName) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_type type = fs::status(fileName, ec).type();
+    if (type == fs::file_type::regular)
+        return;
+    errno = type == fs::file_type::not_found || type == fs::file_type::none ? ENOENT
+            : type == fs::file_type::directory                              ? EISDIR
+                                                                            : EINVAL;
+    throw EInOutError(FileErrorText("Cannot open file", fileName));
+}
+
 TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
     errno = 0;
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) {
-        errno = EISDIR;
-        throw EInOutError(FileErrorText("Cannot open file", fileName));
-    }
+    RequireRegularFile(fileName);
     In.open(fileName, std::ios::binary);
     if (!In)
         throw EInOutError(FileErrorText("Cannot open file", fileName));
