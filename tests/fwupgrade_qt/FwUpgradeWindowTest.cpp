@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
@@ -15,6 +16,7 @@
 #include "forms/qt/ViewBinder.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/UgProtocol.h"
+#include "fwupgrade/qt/AboutDialog.h"
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
 #include "platform/EventQueue.h"
@@ -165,6 +167,26 @@ private slots:
         Fixture x;
         x.window.Action(x.f.About1)->trigger();
         QCOMPARE(x.dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::ShowModal, "About"}}));
+    }
+
+    // The About box the program registers for the menu: its caption, both
+    // labels and an OK button that closes it.
+    void AboutBoxShowsItsLabelsAndClosesOnOk() {
+        Fixture x;
+        TAboutDialog about(x.program.AboutForm());
+        QCOMPARE(about.windowTitle(), QString("About"));
+        QStringList labels;
+        for (const QLabel *l : about.findChildren<QLabel *>())
+            labels << l->text();
+        QCOMPARE(labels, (QStringList{"Pelmor200XX Firmware Upgrade Wizard.", "Version V1.5"}));
+        const auto buttons = about.findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 1);
+        QCOMPARE(buttons[0]->text(), QString("OK"));
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        buttons[0]->click();
+        QVERIFY(!about.isVisible());
+        QCOMPARE(about.result(), int(QDialog::Accepted));
     }
 
     void ExitButtonAndMenuCloseTheWindow() {
