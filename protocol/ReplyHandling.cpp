@@ -53,7 +53,10 @@ void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     const uint8_t status = CheckReplyStatus(ctx.PacketBuf[k], length);
     if (status != 0 && status != 6) {
         EndOperation(ctx, n, 1);
-        ShowStatusMessage(ctx, n, status & 0x7F);
+        // Without its top bit 0x80 or 0x86 would read as success: show such a
+        // failure with its whole code.
+        const uint8_t masked = status & 0x7F;
+        ShowStatusMessage(ctx, n, masked == 0 || masked == 6 ? status : masked);
         return;
     }
     // A reply too short to hold the block would leave the command's own bytes

@@ -182,3 +182,21 @@ TEST(ProgramObject, SmallHandlersOfTheWindow) {
     f.Exit1.Click();
     EXPECT_EQ(r.Closes, 2);
 }
+
+TEST(ProgramObject, ConnectWithoutPortsLeavesNoChannelConnected) {
+    ProgramRig r;
+    r.Program.Show();
+    VltContext &c = r.Ctx();
+    c.ChannelConnected = {1, 1, 1, 1}; // bound before; their ports are gone now
+    r.Form().BitBtnFindCOM.Click();
+    EXPECT_EQ(c.ChannelConnected, (std::array<uint8_t, 4>{0, 0, 0, 0}));
+    c.DataLoaded = c.ChipChosen = 1;
+    const size_t before = r.Form().InfoMemo.Lines.size();
+    r.Form().SpdBtnDownLoad.Click();
+    EXPECT_EQ(std::vector<std::string>(r.Form().InfoMemo.Lines.begin() + static_cast<long>(before),
+                                       r.Form().InfoMemo.Lines.end()),
+              (std::vector<std::string>{
+                  r.Stamp + "Please Connect Device 1 !", r.Stamp + "Please Connect Device 2 !",
+                  r.Stamp + "Please Connect Device 3 !", r.Stamp + "Please Connect Device 4 !"}));
+    EXPECT_EQ(c.ChannelBusy, (std::array<uint8_t, 4>{0, 0, 0, 0}));
+}

@@ -135,6 +135,9 @@ TEST(ReplyHandling, BadReplyEndsThatChannelOnlyAndShowsItsStatus) {
         {StatusReply(0x60), "Interface Error or no Chip!"},
         {StatusReply(0xA5), "Unknow Command!"},
         {StatusReply(0x41), "Operate Error! Code=065(0x41)"},
+        // The top bit over a success code is still a failure: never the success box.
+        {StatusReply(0x86), "Operate Error! Code=0134(0x86)"},
+        {StatusReply(0x80), "Operate Error! Code=0128(0x80)"},
     };
     for (const Case &t : cases) {
         SCOPED_TRACE(t.text);

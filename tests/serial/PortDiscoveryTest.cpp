@@ -81,6 +81,14 @@ TEST_F(TwoPorts, APortOpenElsewhereIsLeftOut) {
     comm.ClosePort();
 }
 
+TEST_F(TwoPorts, APortHeldExclusivelyByAnotherProgramIsLeftOut) {
+    TForeignHolder holder(Com7);
+    TComboBox combo;
+    EnumeratePorts(combo, Map());
+    EXPECT_EQ(combo.Items, std::vector<std::string>{Com3});
+    EXPECT_TRUE(holder.StillExclusive()) << "the test open leaves the other program's hold alone";
+}
+
 TEST(PortDiscovery, NoPortsGiveTheNoDeviceText) {
     TComboBox combo;
     combo.Text = "old";
