@@ -111,6 +111,7 @@ void FileOpenBtnClick(VltContext &ctx) {
     const std::string date = ctx.Clock->DateText();
     const std::string time = ctx.Clock->TimeText();
     f.AddInfoLine(Format("Load object file of \"%s\" at ", path) + date + "," + time);
+    const uint16_t kbBefore = ctx.DataKB;
     bool loaded = false;
     try {
         loaded = RunLoader(ctx, path);
@@ -121,6 +122,10 @@ void FileOpenBtnClick(VltContext &ctx) {
     }
     if (!loaded)
         ctx.DataLoaded = 0;
+    // A summary that sized the data anew (configuration files) sets how much
+    // the download carries; taken before the load, its tail would stay behind.
+    if (ctx.DataKB != kbBefore)
+        ctx.TransferKB = ctx.DataKB;
     f.EditDevAddr.SetText(Format("0x%0.2x", ctx.DeviceAddress));
 }
 

@@ -318,6 +318,29 @@ TEST_F(FileLoading, AFileThatLoadsNothingLeavesNothingLoaded) {
     EXPECT_EQ(Ctx.DataLoaded, 1);
 }
 
+TEST_F(FileLoading, TheTransferFollowsAConfigurationThatResizesTheData) {
+    // The download sends TransferKB kilobytes: the records past the first
+    // 4 KB must not stay behind.
+    Ctx.ChipFamily = 5;
+    Ctx.DataKB = 4;
+    auto config = [&](unsigned records) {
+        std::string text = "# START CONFIGURATION REGISTERS\n";
+        for (unsigned i = 0; i < records; ++i)
+            text += "0x" + Hex4(i) + ",0x5A\n";
+        return Dir.Write("cfg" + std::to_string(records) + ".txt", text);
+    };
+    struct Case {
+        unsigned records;
+        uint16_t kb;
+    };
+    for (const Case c : {Case{1100, 5}, Case{2100, 9}, Case{10, 4}}) {
+        SCOPED_TRACE(c.records);
+        Open(config(c.records));
+        EXPECT_EQ(Ctx.DataKB, c.kb);
+        EXPECT_EQ(Ctx.TransferKB, c.kb);
+    }
+}
+
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
