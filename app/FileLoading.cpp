@@ -45,21 +45,18 @@ TOpenFilter OpenFilterOf(uint8_t family) {
 }
 
 // Runs the loader of the chip family; false when the load failed without an
-// exception (a rejected HEX file).
+// exception (a rejected HEX file, or a file of which nothing was loaded).
 bool RunLoader(VltContext &ctx, const std::string &path) {
     switch (ctx.ChipFamily) {
     case 224:
         OpenHfgFile(ctx, path);
         return true;
     case 24:
-        OpenProjFile(ctx, path);
-        return true;
+        return OpenProjFile(ctx, path);
     case 64:
-        OpenAhexFile(ctx, path);
-        return true;
+        return OpenAhexFile(ctx, path);
     case 48:
-        OpenVeltaPyFile(ctx, path);
-        return true;
+        return OpenVeltaPyFile(ctx, path);
     case 5:
         OpenConfigTxtFile(ctx, path);
         return true;

@@ -6,9 +6,10 @@
 
 struct VltContext;
 
-// Toolbar "Load" and menu Execute1. A load that raises an error, or a HEX
-// file that the library rejects, leaves DataLoaded at 0 (the error itself
-// goes on to the caller's error display).
+// Toolbar "Load" and menu Execute1. A load that raises an error, a HEX file
+// that the library rejects, or a file of which an open routine loaded
+// nothing leaves DataLoaded at 0 (a raised error goes on to the caller's
+// error display).
 void FileOpenBtnClick(VltContext &ctx);
 
 // Family 0: command text, register table, C array or binary file.

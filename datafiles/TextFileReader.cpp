@@ -37,18 +37,20 @@ TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
 bool TTextFileReader::ReadLine(std::string &line) {
     line.clear();
     std::streambuf *sb = In.rdbuf();
-    int c = sb->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
-        if (In.bad())
-            throw EInOutError(FileErrorText("Cannot read file", Name));
-        return false;
+    // The buffer reports a failed read by throwing, not by a stream state.
+    try {
+        int c = sb->sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return false;
+        while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
+            if (line.size() < kMaxLineLength)
+                line.push_back(static_cast<char>(c));
+            c = sb->sbumpc();
+        }
+        if (c == '\r' && sb->sgetc() == '\n')
+            sb->sbumpc();
+    } catch (const std::ios_base::failure &) {
+        throw EInOutError(FileErrorText("Cannot read file", Name));
     }
-    while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
-        if (line.size() < kMaxLineLength)
-            line.push_back(static_cast<char>(c));
-        c = sb->sbumpc();
-    }
-    if (c == '\r' && sb->sgetc() == '\n')
-        sb->sbumpc();
     return true;
 }

@@ -284,6 +284,40 @@ TEST_F(FileLoading, ALoaderErrorLeavesNothingLoaded) {
     EXPECT_EQ(Ctx.DataLoaded, 0);
 }
 
+TEST_F(FileLoading, AFileThatLoadsNothingLeavesNothingLoaded) {
+    // The summary still runs, over a cleared buffer and the count of the
+    // previous load: that must not be sent to the chips.
+    struct Case {
+        uint8_t family;
+        std::string name, text;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {48, "header.py", "# no import\ni2c.i2cw(1,2,3)\n", {"File Error : Not Velta PY Data File!"}},
+        {48, "script.txt", "import time\ni2c.i2cw(1,2,3)\n", {"File Error,Please Check!"}},
+        {64, "blocks.txt", "0000: 1111\n", {}},
+        {24, "proj.xml", "<Global>\n<Reg n=\"1\" v=\"1\" s=\"1\"/>\n", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Ctx.ChipFamily = c.family;
+        Open(Dir.Write("good.bin", std::string(64, '\x11')));
+        ASSERT_EQ(Ctx.DataLoaded, 1);
+        Dialogs.Calls.clear();
+        Form->InfoMemo.Clear();
+        const auto path = Dir.Write(c.name, c.text);
+        Open(path);
+        EXPECT_EQ(Messages(), c.messages);
+        EXPECT_EQ(Ctx.DataLoaded, 0);
+        EXPECT_GT(Lines().size(), 1u); // the log line and the summary
+        EXPECT_EQ(Form->ProductEditX.Text(), path);
+    }
+    // A script that holds records counts as loaded.
+    Ctx.ChipFamily = 48;
+    Open(Dir.Write("ok.py", "import time\ni2c.i2cw(1,2,3)\n"));
+    EXPECT_EQ(Ctx.DataLoaded, 1);
+}
+
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

@@ -170,8 +170,13 @@ protected:
 TEST_F(HostileInput, EveryTextParser) {
     using Parser = void (*)(VltContext &, const std::string &);
     // In the order of their seeds.
-    const Parser parsers[] = {ParseCmdTxtFile, ParseCArrayFile, ParseRegTableFile, ParseConfigRegFile,
-                              ParseAhexFile,   ParseProjFile,   ParseVeltaPyFile};
+    const Parser parsers[] = {ParseCmdTxtFile,
+                              ParseCArrayFile,
+                              ParseRegTableFile,
+                              ParseConfigRegFile,
+                              ParseAhexFile,
+                              ParseProjFile,
+                              [](VltContext &c, const std::string &f) { ParseVeltaPyFile(c, f); }};
     const auto path = Dir.Path("in.txt");
     Drive(0x5EED01, [&](Mutator &m, int round) {
         for (size_t i = 0; i < std::size(parsers); ++i) {
