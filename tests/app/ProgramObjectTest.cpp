@@ -123,6 +123,7 @@ TEST(ProgramObject, ChoosingAChipRunsItsFamilySetupOnce) {
     EXPECT_TRUE(f.SpdBtnSave.Enabled);
     EXPECT_TRUE(f.SpdBtnVerify.Visible);
     EXPECT_TRUE(f.CheckBoxPow.Visible);
+    EXPECT_EQ(f.RadioGroupSpd.ItemIndex, 0); // back to 100 kHz
 
     // The same model again leaves the text, so nothing runs and the file stays loaded.
     c.DataLoaded = 1;
