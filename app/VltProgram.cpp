@@ -48,6 +48,14 @@ void TVltProgram::Tick() {
     Timer1Timer(*Ctx);
 }
 
+void TVltProgram::KeyPress(char &key) {
+    FormKeyPress(*Ctx, key);
+}
+
+void TVltProgram::Closing() {
+    FormClose(*Ctx);
+}
+
 void TVltProgram::ClosePorts() {
     for (auto &c : Comms)
         if (c && c->IsOpen())

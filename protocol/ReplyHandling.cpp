@@ -213,7 +213,9 @@ void OnReadBlockReply(VltContext &ctx) {
         ctx.ReadDataValid = 1;
         MemoDeviceLine(ctx, 1, "Chip Memory Data Read out!");
         EndOperation(ctx, 1, 0);
-        ShowReadChecksums(ctx, 0, static_cast<uint16_t>(ctx.TransferKB * 1024u - 1u));
+        // The size this read began with: a command started on another channel
+        // meanwhile may have set TransferKB anew.
+        ShowReadChecksums(ctx, 0, static_cast<uint16_t>(ctx.ChannelBlockTotal[0] * 1024u - 1u));
         return;
     }
     ctx.ReadDataValid = 1;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/VltProgram.h"
 #include "chips/ChipMenu.h"
@@ -121,6 +123,7 @@ TEST(ProgramObject, ChoosingAChipRunsItsFamilySetupOnce) {
     EXPECT_TRUE(f.SpdBtnSave.Enabled);
     EXPECT_TRUE(f.SpdBtnVerify.Visible);
     EXPECT_TRUE(f.CheckBoxPow.Visible);
+    EXPECT_EQ(f.RadioGroupSpd.ItemIndex, 0); // back to 100 kHz
 
     // The same model again leaves the text, so nothing runs and the file stays loaded.
     c.DataLoaded = 1;
@@ -199,4 +202,23 @@ TEST(ProgramObject, ConnectWithoutPortsLeavesNoChannelConnected) {
                   r.Stamp + "Please Connect Device 1 !", r.Stamp + "Please Connect Device 2 !",
                   r.Stamp + "Please Connect Device 3 !", r.Stamp + "Please Connect Device 4 !"}));
     EXPECT_EQ(c.ChannelBusy, (std::array<uint8_t, 4>{0, 0, 0, 0}));
+}
+
+TEST(ProgramObject, KeyPressAndClosingReachTheirHandlers) {
+    ProgramRig r;
+    r.Program.Show();
+    TProgramVLT &f = r.Form();
+    const unsigned focus = f.Panel1.FocusRequests;
+    char key = 'q';
+    r.Program.KeyPress(key);
+    EXPECT_GT(f.Panel1.FocusRequests, focus);
+
+    const auto log = r.Dir / "closing.log";
+    f.LogCfgForm.RadioGrpCreat.ItemIndex = 1; // the operator's file
+    f.LogCfgForm.RadioGrpMod.ItemIndex = 1;   // overwrite
+    f.LogCfgForm.EditLogName.SetText(log.string());
+    r.Program.Closing();
+    std::ifstream in(log, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, f.InfoMemo.Text());
 }

@@ -371,6 +371,7 @@ TEST(GangE2E, PortThatVanishesBeforeItsOpenEndsTheScanThere) {
         EXPECT_STREQ(e.what(), kMsgErrorOpening);
     }
     EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 4u);
+    EXPECT_EQ(r.Form().InfoPanel.Caption, "Searching Devices............");
     // The remaining ports are neither bound nor probed.
     EXPECT_EQ(r.Texts(before),
               (std::vector<std::string>{Format("Checking Device 1 In %s............", r.Dev(1).PortPath()),

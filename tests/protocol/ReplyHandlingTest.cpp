@@ -2,6 +2,7 @@
 
 #include <numeric>
 
+#include "platform/Format.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/ReplyHandling.h"
 #include "tests/protocol/EngineFixture.h"
@@ -359,6 +360,20 @@ TEST(ReplyHandling, ReadChipOfAnImageFillsTheReadBufferBlockByBlock) {
     EXPECT_EQ(r.Lines()[0], DevLine(1, "Chip Memory Data Read out!"));
     EXPECT_EQ(r.Lines()[1], DevLine(1, "Operation Success!"));
     EXPECT_EQ(r.Op(1), OpIdle);
+}
+
+TEST(ReplyHandling, ReadChecksumsCoverWhatWasReadWhateverTheNextCommandSized) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 1;
+    r.Start(1, OpReadChip, 8);
+    std::vector<uint8_t> chip(8192);
+    for (size_t i = 0; i < chip.size(); ++i)
+        chip[i] = static_cast<uint8_t>(i * 29 + 5);
+    r.Reply(1, DataReply(std::span<const uint8_t>(chip).subspan(0, 4096)));
+    r.ctx().TransferKB = 4; // as a Program click on the other channels leaves it
+    r.Reply(1, DataReply(std::span<const uint8_t>(chip).subspan(4096, 4096)));
+    const std::string acc = Stamp() + Format("Read Data ACC CheckSum = 0x%0.4x", SumFrom(chip, 0, 8191, 0));
+    EXPECT_NE(std::find(r.Lines().begin(), r.Lines().end(), acc), r.Lines().end());
 }
 
 TEST(ReplyHandling, ShortReplyIsNeverTakenAsChipData) {
