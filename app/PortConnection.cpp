@@ -36,6 +36,9 @@ void BitBtnFindCOMClick(VltContext &ctx, const TPortScan &scan) {
     for (size_t k = 0; k < kChannels; ++k) {
         ctx.ChannelRxCount[k] = 0;
         ctx.ChannelBusy[k] = 0;
+        // Every port closes here; a channel that gets none back (fewer ports
+        // listed, or the scan stopped by a failed open) must not look connected.
+        ctx.ChannelConnected[k] = 0;
         TGauge &g = *ctx.ChannelGauge[k];
         g.Enabled = false;
         g.SetProgress(0);

@@ -46,7 +46,8 @@ void SPxCommReceiveError(VltContext &ctx, int n, uint32_t) {
 
 void SPxCommRequestHangup(VltContext &ctx, int n) {
     const size_t k = static_cast<size_t>(n - 1);
-    ctx.ChannelComm[k]->ClosePort();
+    if (ctx.ChannelComm[k])
+        ctx.ChannelComm[k]->ClosePort();
     ctx.ChannelConnected[k] = 0;
     ctx.ChannelGauge[k]->Enabled = false;
     TComboBox &ports = ctx.Form->ComboBoxCOM;

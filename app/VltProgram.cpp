@@ -2,6 +2,7 @@
 
 #include "app/ChipChoice.h"
 #include "app/CommandButtons.h"
+#include "app/FileLoading.h"
 #include "app/LogCfg.h"
 #include "app/LogFile.h"
 #include "app/MainFormShow.h"
@@ -47,6 +48,14 @@ void TVltProgram::Tick() {
     Timer1Timer(*Ctx);
 }
 
+void TVltProgram::KeyPress(char &key) {
+    FormKeyPress(*Ctx, key);
+}
+
+void TVltProgram::Closing() {
+    FormClose(*Ctx);
+}
+
 void TVltProgram::ClosePorts() {
     for (auto &c : Comms)
         if (c && c->IsOpen())
@@ -85,6 +94,11 @@ void TVltProgram::WireForm() {
     f.MCUNameEdit.OnChange = [&ctx] { MCUNameEditChange(ctx); };
     f.DevButton.OnClick = [&ctx] { DevButtonClick(ctx); };
     f.CheckBoxAut.OnClick = [&ctx] { CheckBoxAutClick(ctx); };
+    f.SpdBtnOpen.OnClick = [&ctx] { FileOpenBtnClick(ctx); };
+    f.Execute1.OnClick = [&ctx] { FileOpenBtnClick(ctx); };
+    f.SpdBtnSave.OnClick = [&ctx] { FileSaveBtnClick(ctx); };
+    f.SaveFile1.OnClick = [&ctx] { FileSaveBtnClick(ctx); };
+    f.SaveReadOutDatatoFile1.OnClick = [&ctx] { SaveReadOutDatatoFile1Click(ctx); };
     f.About1.OnClick = [&ctx] { About1Click(ctx); };
     f.CfgLog.OnClick = [&ctx] { CfgLogClick(ctx); };
     f.SaveInfotoFile1.OnClick = [&ctx] { SaveInfotoFile1Click(ctx); };

@@ -41,6 +41,10 @@ public:
     void Show();
     // One tick of the 10 ms timer Timer1.
     void Tick();
+    // A key pressed in the main window.
+    void KeyPress(char &key);
+    // The main window closes: ports closed, log written when logging is on.
+    void Closing();
     // Closes the four ports (each close waits for its threads).
     void ClosePorts();
 

@@ -15,6 +15,15 @@ uint32_t SaveEnd(const VltContext &ctx) {
 }
 
 void SaveBytes(const uint8_t *data, uint32_t count, const std::string &fileName) {
+    // Only a new or a regular file is written: a pipe would block the open,
+    // a device would swallow the bytes.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_type type = fs::status(fileName, ec).type();
+    if (type != fs::file_type::not_found && type != fs::file_type::regular) {
+        errno = type == fs::file_type::directory ? EISDIR : EINVAL;
+        throw EInOutError(FileErrorText("Cannot create file", fileName));
+    }
     errno = 0;
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out)
@@ -28,13 +37,9 @@ void SaveBytes(const uint8_t *data, uint32_t count, const std::string &fileName)
 // Reads at most `limit` bytes (limit <= buffer size) into DataBuffer from 0;
 // returns how many were read.
 uint32_t ReadInto(VltContext &ctx, const std::string &fileName, uint32_t limit) {
-    std::ifstream in;
-    std::error_code ec;
+    RequireRegularFile(fileName);
     errno = 0;
-    if (!std::filesystem::is_directory(fileName, ec))
-        in.open(fileName, std::ios::binary);
-    else
-        errno = EISDIR;
+    std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         throw EInOutError(FileErrorText("Cannot open file", fileName));
     in.read(reinterpret_cast<char *>(ctx.DataBuffer.data()), limit);

@@ -29,36 +29,48 @@ void OpenHfgFile(VltContext &ctx, const std::string &fileName) {
     ShowHfgSummary(ctx);
 }
 
-void OpenProjFile(VltContext &ctx, const std::string &fileName) {
+bool OpenProjFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 4096, 0x00);
     const std::string ext = UpperFileExt(fileName);
+    bool loaded = true;
     if (ext == ".BIN")
         LoadBin4K(ctx, fileName);
     else if (ext == ".PROJ")
         ParseProjFile(ctx, fileName);
+    else
+        loaded = false;
     ShowProjSummary(ctx);
+    return loaded;
 }
 
-void OpenAhexFile(VltContext &ctx, const std::string &fileName) {
+bool OpenAhexFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 8192, 0x00);
     const std::string ext = UpperFileExt(fileName);
+    bool loaded = true;
     if (ext == ".BIN")
         LoadBin4K(ctx, fileName);
     else if (ext == ".AHEX")
         ParseAhexFile(ctx, fileName);
+    else
+        loaded = false;
     ShowAhexSummary(ctx);
+    return loaded;
 }
 
-void OpenVeltaPyFile(VltContext &ctx, const std::string &fileName) {
+bool OpenVeltaPyFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 8192, 0x00);
     const std::string ext = UpperFileExt(fileName);
-    if (ext == ".BIN")
+    bool loaded = true;
+    if (ext == ".BIN") {
         LoadBin4K(ctx, fileName);
-    else if (ext == ".PY")
-        ParseVeltaPyFile(ctx, fileName);
-    else
+    } else if (ext == ".PY") {
+        loaded = ParseVeltaPyFile(ctx, fileName);
+    } else {
         ctx.Dialogs->Message("File Error,Please Check!");
+        loaded = false;
+    }
     ShowPySummary(ctx);
+    return loaded;
 }
 
 void OpenConfigTxtFile(VltContext &ctx, const std::string &fileName) {

@@ -2,15 +2,17 @@
 // The open routines of the chip families that have one: each prepares
 // DataBuffer, loads the file by its extension and writes the load summary.
 // A loader that throws (unreadable file, conversion error) leaves the
-// routine at once, without a summary.
+// routine at once, without a summary. The routines that can load nothing
+// (another extension, a script refused at its first line) still write the
+// summary and then return false: their buffer holds no data of the file.
 #include <string>
 
 struct VltContext;
 
 void OpenHfgFile(VltContext &ctx, const std::string &fileName);            // family 224
-void OpenProjFile(VltContext &ctx, const std::string &fileName);           // family 24
-void OpenAhexFile(VltContext &ctx, const std::string &fileName);           // family 64
-void OpenVeltaPyFile(VltContext &ctx, const std::string &fileName);        // family 48
+bool OpenProjFile(VltContext &ctx, const std::string &fileName);           // family 24
+bool OpenAhexFile(VltContext &ctx, const std::string &fileName);           // family 64
+bool OpenVeltaPyFile(VltContext &ctx, const std::string &fileName);        // family 48
 void OpenConfigTxtFile(VltContext &ctx, const std::string &fileName);      // family 5
 void OpenBinFileAddDefaults(VltContext &ctx, const std::string &fileName); // family 16
 void OpenRawBinFile(VltContext &ctx, const std::string &fileName);         // family 32

@@ -146,7 +146,7 @@ void ParsePyStatement(TPyParse &ps, const std::string &line) {
     }
 }
 
-void ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
+bool ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
     TTextFileReader file(fileName);
     std::string line;
     bool got = false;
@@ -154,7 +154,7 @@ void ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
     }
     if (!got || line != kHeader) {
         ctx.Dialogs->Message("File Error : Not Velta PY Data File!");
-        return;
+        return false;
     }
     TPyParse ps{ctx};
     ctx.RecordCount = 0;
@@ -173,4 +173,5 @@ void ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
         if (ps.Stop)
             break;
     }
+    return true;
 }

@@ -11,8 +11,8 @@ struct VltContext;
 
 // Sets RecordCount. A first line other than "import time" or a statement of
 // another name shows its message box; an argument that is not a number throws
-// EConvertError.
-void ParseVeltaPyFile(VltContext &ctx, const std::string &fileName);
+// EConvertError. False when the first line was refused and nothing was read.
+bool ParseVeltaPyFile(VltContext &ctx, const std::string &fileName);
 
 // The state of one parse, shared by the statement routines.
 struct TPyParse {

@@ -14,13 +14,21 @@ std::string FileErrorText(const char *what, const std::string &fileName) {
     return text;
 }
 
+void RequireRegularFile(const std::string &fileName) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_type type = fs::status(fileName, ec).type();
+    if (type == fs::file_type::regular)
+        return;
+    errno = type == fs::file_type::not_found || type == fs::file_type::none ? ENOENT
+            : type == fs::file_type::directory                              ? EISDIR
+                                                                            : EINVAL;
+    throw EInOutError(FileErrorText("Cannot open file", fileName));
+}
+
 TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
     errno = 0;
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) {
-        errno = EISDIR;
-        throw EInOutError(FileErrorText("Cannot open file", fileName));
-    }
+    RequireRegularFile(fileName);
     In.open(fileName, std::ios::binary);
     if (!In)
         throw EInOutError(FileErrorText("Cannot open file", fileName));
@@ -29,18 +37,20 @@ TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
 bool TTextFileReader::ReadLine(std::string &line) {
     line.clear();
     std::streambuf *sb = In.rdbuf();
-    int c = sb->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
-        if (In.bad())
-            throw EInOutError(FileErrorText("Cannot read file", Name));
-        return false;
+    // The buffer reports a failed read by throwing, not by a stream state.
+    try {
+        int c = sb->sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return false;
+        while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
+            if (line.size() < kMaxLineLength)
+                line.push_back(static_cast<char>(c));
+            c = sb->sbumpc();
+        }
+        if (c == '\r' && sb->sgetc() == '\n')
+            sb->sbumpc();
+    } catch (const std::ios_base::failure &) {
+        throw EInOutError(FileErrorText("Cannot read file", Name));
     }
-    while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
-        if (line.size() < kMaxLineLength)
-            line.push_back(static_cast<char>(c));
-        c = sb->sbumpc();
-    }
-    if (c == '\r' && sb->sgetc() == '\n')
-        sb->sbumpc();
     return true;
 }

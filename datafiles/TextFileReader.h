@@ -22,5 +22,9 @@ private:
     std::string Name;
 };
 
+// Throws EInOutError unless the path names a regular file: a device or a
+// pipe could block the open or never end.
+void RequireRegularFile(const std::string &fileName);
+
 // The message of a file that cannot be opened, read or written.
 std::string FileErrorText(const char *what, const std::string &fileName);

@@ -152,12 +152,10 @@ void UgOnDataBlockAck(UgContext &ctx, uint8_t /*status*/) {
 void UgShowResultMsg(UgContext &ctx, uint8_t status) {
     const std::string text = UgStatusText(status);
     if (ctx.Dialogs) {
-        if (status == kStatusSuccess) {
-            ctx.Dialogs->Beep();
-            ctx.Dialogs->Information(text);
-        } else {
+        if (status == kStatusSuccess)
+            ctx.Dialogs->BeepInformation(text);
+        else
             ctx.Dialogs->Error(text);
-        }
     }
     UgAddInfoLine(ctx, text);
 }

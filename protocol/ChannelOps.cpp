@@ -30,9 +30,11 @@ TGauge &Gauge(VltContext &ctx, int n) {
 
 void MemoDeviceLine(VltContext &ctx, int n, const std::string &text) {
     // The clock is read once for the date and once more for the time.
-    std::string line = "> " + ctx.Clock->DateText();
-    line += " " + ctx.Clock->TimeText();
-    line += " Device " + std::to_string(n) + " : " + text;
+    const std::string date = ctx.Clock->DateText();
+    const std::string time = ctx.Clock->TimeText();
+    std::string line;
+    line.append("> ").append(date).append(" ").append(time);
+    line.append(" Device ").append(std::to_string(n)).append(" : ").append(text);
     ctx.Form->InfoMemo.Add(line);
 }
 

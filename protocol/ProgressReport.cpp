@@ -38,7 +38,8 @@ std::string ResultLogPath(const std::string &programDir, const std::string &date
     for (size_t i = 6; i < name.size(); ++i)
         if (name[i] == '-' || name[i] == '/' || name[i] == ':')
             name[i] = '_';
-    if (!programDir.empty() && programDir.back() == '/')
+    // The folder brings its own separator; no folder means the current one, not the root.
+    if (programDir.empty() || programDir.back() == '/')
         name.erase(0, 1);
     return programDir + name + ".log";
 }

@@ -18,6 +18,13 @@ namespace {
 
 constexpr uint16_t kBlockBytes = 4096;
 constexpr size_t kReplyData = 8; // first data byte of a reply
+constexpr uint8_t kStatusDataPacketError = 0x20;
+
+// Replies whose 4 KB of data is taken as chip data: a compared image block
+// and every read-back block.
+bool CarriesChipData(const VltContext &ctx, uint8_t code) {
+    return code == OpReadChip || (code == OpVerify && ctx.MemoryImageFlag == 1);
+}
 
 size_t Index(int n) {
     return static_cast<size_t>(n - 1);
@@ -46,7 +53,17 @@ void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     const uint8_t status = CheckReplyStatus(ctx.PacketBuf[k], length);
     if (status != 0 && status != 6) {
         EndOperation(ctx, n, 1);
-        ShowStatusMessage(ctx, n, status & 0x7F);
+        // Without its top bit 0x80 or 0x86 would read as success: show such a
+        // failure with its whole code.
+        const uint8_t masked = status & 0x7F;
+        ShowStatusMessage(ctx, n, masked == 0 || masked == 6 ? status : masked);
+        return;
+    }
+    // A reply too short to hold the block would leave the command's own bytes
+    // in the packet area to be compared or stored as the chip's data.
+    if (CarriesChipData(ctx, ctx.ChannelOpCode[k]) && length < kPktOverhead + kBlockBytes) {
+        EndOperation(ctx, n, 1);
+        ShowStatusMessage(ctx, n, kStatusDataPacketError);
         return;
     }
     switch (ctx.ChannelOpCode[k]) {
@@ -196,7 +213,9 @@ void OnReadBlockReply(VltContext &ctx) {
         ctx.ReadDataValid = 1;
         MemoDeviceLine(ctx, 1, "Chip Memory Data Read out!");
         EndOperation(ctx, 1, 0);
-        ShowReadChecksums(ctx, 0, static_cast<uint16_t>(ctx.TransferKB * 1024u - 1u));
+        // The size this read began with: a command started on another channel
+        // meanwhile may have set TransferKB anew.
+        ShowReadChecksums(ctx, 0, static_cast<uint16_t>(ctx.ChannelBlockTotal[0] * 1024u - 1u));
         return;
     }
     ctx.ReadDataValid = 1;

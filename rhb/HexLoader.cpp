@@ -1,5 +1,7 @@
 #include "rhb/PelmorRHB.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +141,11 @@ DoOpenFile_HEX_Routine(const char *FileName, unsigned char *Buffer, int32_t *Out
         return code;
     };
     if (!FileName || !Buffer)
+        return finish(RHB_UNREADABLE_FILE, 0);
+    // Only a regular file ends: a device or a pipe could feed one line forever
+    // (or, for a pipe, block the open).
+    struct stat st {};
+    if (stat(FileName, &st) != 0 || !S_ISREG(st.st_mode))
         return finish(RHB_UNREADABLE_FILE, 0);
     std::unique_ptr<FILE, FileCloser> f(std::fopen(FileName, "rb"));
     if (!f)

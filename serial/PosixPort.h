@@ -8,7 +8,8 @@ std::string PortDevicePath(const std::string &name);
 
 // Opens the device read/write without making it the controlling terminal,
 // non-blocking, and takes an exclusive lock on it (flock: TIOCEXCL alone does
-// not stop root). -1 when it cannot be opened or someone holds it.
+// not stop root). -1 when it cannot be opened or someone holds it, by the lock
+// or by exclusive mode.
 int OpenPortExclusive(const std::string &name);
 
 // Closes a descriptor from OpenPortExclusive, dropping a TIOCEXCL it may hold

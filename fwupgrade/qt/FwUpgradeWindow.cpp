@@ -35,6 +35,8 @@ TFwUpgradeWindow::TFwUpgradeWindow(TFwUpgradeProgram &program, QWidget *parent)
     setObjectName("FirmWareUG");
     BuildWidgets();
     BuildMenus();
+    // The design's client area below the menu bar, measured once it has its menus.
+    setFixedSize(Program.Form().Width, Program.Form().Height + menuBar()->sizeHint().height());
     WirePort();
     Program.Context().CloseWindow = [this] { close(); };
     ShowModel();
@@ -93,8 +95,6 @@ void TFwUpgradeWindow::BuildWidgets() {
     Place(ProgressBar1, f.ProgressBar1);
     Binder.Bind(f.ProgressBar1, ProgressBar1);
     ProgressBar1->setTextVisible(false);
-
-    setFixedSize(f.Width, f.Height + menuBar()->sizeHint().height());
 }
 
 void TFwUpgradeWindow::BuildMenus() {

@@ -8,16 +8,15 @@
 #include "forms/qt/QtEventQueue.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/qt/AboutDialog.h"
+#include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    const QString title = "Pelmor200ENX Firmware Upgrade";
-    QApplication::setApplicationName("PelmorFwUpgrade");
-    QApplication::setApplicationDisplayName(title);
+    fwug::SetUpApplication();
 
     QtEventQueue queue;
-    QtDialogs dialogs(nullptr, title);
+    QtDialogs dialogs(nullptr, fwug::ApplicationTitle());
     fwug::TFwUpgradeProgram program(queue, dialogs);
     fwug::TFwUpgradeWindow window(program);
     dialogs.SetParent(&window);

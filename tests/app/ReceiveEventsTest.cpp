@@ -74,10 +74,24 @@ TEST(ReceiveEvents, SecondFrameOfAChunkIsDropped) {
     Rig r;
     r.Start(1, OpProgram);
     auto two = Ok();
-    const auto second = Ok();
+    // A progress report, which would write a line were it handled.
+    std::vector<uint8_t> report = {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    report[7] = static_cast<uint8_t>(0x100 - 0x10);
+    const auto second = Framed(report);
     two.insert(two.end(), second.begin(), second.end());
+    const size_t before = r.Lines().size();
     r.Receive(1, two);
     EXPECT_EQ(r.ctx().ProgramCounter, 1u);
+    EXPECT_EQ(r.RxCount(1), 0);
+    EXPECT_EQ(r.LinesFrom(before),
+              (std::vector<std::string>{DevLine(1, "Counter : 1"), DevLine(1, "Operation Success!")}));
+
+    // On an idle channel too, where nothing else empties the buffer.
+    auto reports = second;
+    reports.insert(reports.end(), second.begin(), second.end());
+    const size_t idle = r.Lines().size();
+    r.Receive(1, reports);
+    EXPECT_EQ(r.LinesFrom(idle).size(), 1u);
     EXPECT_EQ(r.RxCount(1), 0);
 }
 

@@ -44,7 +44,8 @@ struct ProgressReport : ChipsFixture {
         HandleProgressReport(ctx, n);
     }
     std::string L(int n, const std::string &text) {
-        return "> " + Clock.DateText() + " " + Clock.TimeText() + " Device " + std::to_string(n) + " : " + text;
+        return "> " + Clock.DateText() + " " + Clock.TimeText() + " Device " + std::to_string(n) + " : " +
+               text;
     }
 };
 
@@ -162,6 +163,8 @@ TEST_F(ProgressReport, ResultLogPathRule) {
         {"/opt/vlt/", "2026-12-07", "22:15:03", "/opt/vlt/VLT_2026_12_07_22_15_03.log"},
         {"/opt/vlt/", "7/12/2026", "9:05:00", "/opt/vlt/VLT_7_12_2026_9_05_00.log"},
         {"/opt/vlt/", "-7-12", "1:2", "/opt/vlt/VLT_-7_12_1_2.log"}, // the date's first character stays
+        // A program started from its own folder has no folder text: the log stays beside it, not at the root.
+        {"", "2026/12/07", "22:15:03", "VLT_2026_12_07_22_15_03.log"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ResultLogPath(c.Dir, c.Date, c.Time), c.Path);

@@ -113,6 +113,7 @@ TEST_F(BinFiles, LoadersRaiseTheInOutErrorForAMissingFile) {
     EXPECT_THROW(LoadBinFileLen(Ctx, missing, end), EInOutError);
     EXPECT_THROW(LoadBin4K(Ctx, missing), EInOutError);
     EXPECT_THROW(LoadBin4K(Ctx, Dir.Path("")), EInOutError);
+    EXPECT_THROW(LoadBinFile(Ctx, "/dev/zero", 4095), EInOutError);
 }
 
 TEST_F(BinFiles, CountCmdRecords) {

@@ -135,6 +135,7 @@ TEST(HexLibrary, UnreadableFile) {
     std::vector<uint8_t> buf(65536, 0);
     EXPECT_EQ(Load(dir.Path("missing.hex"), buf).code, RHB_UNREADABLE_FILE);
     EXPECT_EQ(Load(dir.Path(""), buf).code, RHB_UNREADABLE_FILE); // the folder itself
+    EXPECT_EQ(Load("/dev/zero", buf).code, RHB_UNREADABLE_FILE);  // would never end a line
     EXPECT_EQ(DoOpenFile_HEX_Routine(nullptr, buf.data(), nullptr, nullptr), RHB_UNREADABLE_FILE);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // A fresh folder per test for the fixture files the tests write.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 class TTempDir {

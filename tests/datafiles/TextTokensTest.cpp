@@ -84,8 +84,15 @@ TEST(TextFileReader, LineEndsAndOverlongLines) {
 
 TEST(TextFileReader, UnopenableFilesRaiseTheInOutError) {
     TTempDir dir;
-    EXPECT_THROW(TTextFileReader(dir.Path("missing.txt")), EInOutError);
+    try {
+        TTextFileReader r(dir.Path("missing.txt"));
+        ADD_FAILURE();
+    } catch (const EInOutError &e) {
+        EXPECT_EQ(e.what(),
+                  "Cannot open file \"" + dir.Path("missing.txt") + "\": No such file or directory");
+    }
     EXPECT_THROW(TTextFileReader(dir.Path("")), EInOutError);
+    EXPECT_THROW(TTextFileReader("/dev/zero"), EInOutError); // would never end a line
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <numeric>
+#include <unistd.h>
 
 #include "platform/SerialDeviceMap.h"
 #include "protocol/CommandPackets.h"
@@ -279,7 +280,7 @@ TEST(SimPort, DeviceSurvivesTheProgramClosingAndReopeningThePort) {
 
 TEST(SimGang, DeviceMapListsEachPortUnderItsVcpName) {
     TSimGang gang(2);
-    std::string path = ::testing::TempDir() + "devsim-map.txt";
+    std::string path = ::testing::TempDir() + "devsim-map-" + std::to_string(getpid()) + ".txt";
     gang.WriteDeviceMap(path);
     std::ifstream in(path);
     std::string line;

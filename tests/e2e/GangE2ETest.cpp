@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 #include "platform/Format.h"
 #include "protocol/Frame.h"
 #include "serial/Comm.h"
+#include "serial/CommsError.h"
 #include "tests/e2e/GangRig.h"
 #include "tests/protocol/ReplyFeed.h"
 
@@ -322,4 +324,67 @@ TEST(GangE2E, LineErrorClearsBusyWhileTheCodeStays) {
     r.Dev(2).SendRaw(Framed(StatusReply(0)));
     ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelOpCode[1] == 48; }));
     EXPECT_EQ(r.ChannelTexts(2).back(), "Operation Success!");
+}
+
+TEST(GangE2E, FreshDeviceUnbindsEveryChannelWithoutAProbe) {
+    GangRig r;
+    r.ShowAndConnect();
+    r.Form().BitBtnFresh.Click();
+    EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 4u); // listed again: the ports are free now
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(r.Ctx().ChannelConnected[r.k(n)], 0);
+        EXPECT_EQ(r.Ctx().ChannelBusy[r.k(n)], 0);
+        EXPECT_FALSE(r.Program.Comm(n).IsOpen());
+        EXPECT_FALSE(r.Form().DevSpdBtn(n).Enabled);
+    }
+    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(r.Dev(n).Counters().Probes, 1u);
+    // Connnect Device binds and probes them again.
+    r.Form().BitBtnFindCOM.Click();
+    ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelConnected[3] == 1; }));
+    EXPECT_EQ(r.Dev(4).Counters().Probes, 2u);
+}
+
+TEST(GangE2E, PortThatVanishesBeforeItsOpenEndsTheScanThere) {
+    GangRig r(3);
+    r.ShowAndConnect();
+    // Listed by the scan, gone by the time channel 2 opens it.
+    const std::string ghost = (r.Dir / "ghost-port").string();
+    { std::ofstream(ghost).put('\0'); }
+    r.Program.PortScan.DeviceMap = [&] {
+        return TSerialDeviceMap{{"\\Device\\VCP0", r.Dev(1).PortPath()},
+                                {"\\Device\\VCP1", ghost},
+                                {"\\Device\\VCP2", r.Dev(2).PortPath()},
+                                {"\\Device\\VCP3", r.Dev(3).PortPath()}};
+    };
+    r.Pauses.clear();
+    r.Program.PortScan.Pause = [&](unsigned ms) {
+        r.Pauses.push_back(ms);
+        std::filesystem::remove(ghost);
+    };
+    const size_t before = r.Lines().size();
+    try {
+        r.Form().BitBtnFindCOM.Click();
+        ADD_FAILURE() << "the failed open was not reported";
+    } catch (const ECommsError &e) {
+        EXPECT_STREQ(e.what(), kMsgErrorOpening);
+    }
+    EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 4u);
+    EXPECT_EQ(r.Form().InfoPanel.Caption, "Searching Devices............");
+    // The remaining ports are neither bound nor probed.
+    EXPECT_EQ(r.Texts(before),
+              (std::vector<std::string>{Format("Checking Device 1 In %s............", r.Dev(1).PortPath()),
+                                        Format("Checking Device 2 In %s............", ghost)}));
+    EXPECT_EQ(r.Pauses, std::vector<unsigned>{50});
+    EXPECT_FALSE(r.Program.Comm(2).IsOpen());
+    EXPECT_FALSE(r.Program.Comm(3).IsOpen());
+    EXPECT_FALSE(r.Program.Comm(4).IsOpen());
+    ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelConnected[0] == 1; }));
+    EXPECT_EQ(r.Dev(1).Counters().Probes, 2u);
+    for (int n : {2, 3, 4})
+        EXPECT_EQ(r.Ctx().ChannelConnected[r.k(n)], 0) << n;
+    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(r.Dev(2).Counters().Probes, 1u);
+    EXPECT_EQ(r.Dev(3).Counters().Probes, 1u);
 }

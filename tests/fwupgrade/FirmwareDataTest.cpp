@@ -35,6 +35,15 @@ TEST(BlockScramble, PairsOfBlocksShareTheirTableEntries) {
     }
 }
 
+TEST(BlockScramble, MaskFromAGivenTableAndConstants) {
+    const std::array<uint8_t, 3> table{0x10, 0x20, 0x30};
+    const TBlockMask c{0x01, 0x02};
+    EXPECT_EQ(BlockMask(0, table, c), (TBlockMask{0x11, 0x22}));
+    EXPECT_EQ(BlockMask(1, table, c), (TBlockMask{0x11, 0x22}));
+    EXPECT_EQ(BlockMask(2, table, c), (TBlockMask{0x31, 0x02})); // entry 3 is past the table
+    EXPECT_EQ(BlockMask(200, table, c), c);
+}
+
 TEST(BlockScramble, EvenBytesTakeMaskZeroOddBytesMaskOne) {
     const auto mask = BlockMask(3);
     const std::array<uint8_t, 5> src{0x00, 0x00, 0xFF, 0xC0, 0xDB};

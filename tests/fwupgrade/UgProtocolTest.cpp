@@ -3,6 +3,10 @@
 // the transmit buffer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "UgReplies.h"
 #include "forms/RecordingDialogs.h"
 #include "fwupgrade/BlockScramble.h"
@@ -122,6 +126,31 @@ TEST_F(UgProtocol, ReplySplitOverTwoReadsIsRecognised) {
         EXPECT_EQ(ctx.DeviceFound, 1) << cut;
         ASSERT_EQ(form.InfoMemo.Lines.size(), 1u) << cut;
     }
+}
+
+// A search starts from a clean slate: the gauge of the last run is reset, and
+// a fragment left in the receive buffer cannot pair with the probe reply's
+// opening delimiter and swallow it.
+TEST_F(UgProtocol, SearchResetsTheGaugeAndDropsABufferedFragment) {
+    // One free port to list; the probe is not sent (no serial component).
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string port = ptsname(master);
+    ctx.DeviceMap = [port] { return TSerialDeviceMap{{"\\Device\\VCP0", port}}; };
+    ctx.DeviceFound = 1;
+    UgStartUpgrade(ctx);
+    Feed(StatusReply(0xB7, 0x2C));
+    ASSERT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+    Feed({0xC0, 0xB7, 0x01}); // the start of a reply that never ends
+    BitBtnFindClick(ctx);
+    EXPECT_EQ(form.ProgressBar1.Progress(), 0);
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Blue);
+    Feed(ProbeReply("Pelmor200VLT"));
+    EXPECT_EQ(ctx.DeviceFound, 1);
+    EXPECT_EQ(LastLine(), "> Find Device : Pelmor200VLT!");
+    close(master);
 }
 
 TEST_F(UgProtocol, OverlongNoiseIsDroppedAndTheNextFrameStillRecognised) {

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
@@ -15,6 +16,8 @@
 #include "forms/qt/ViewBinder.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/UgProtocol.h"
+#include "fwupgrade/qt/AboutDialog.h"
+#include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
 #include "platform/EventQueue.h"
 #include "serial/Comm.h"
@@ -77,6 +80,27 @@ private slots:
                  (QStringList{"&File/E&xit", "&Execute/&Upgrade", "&Execute/&Verification", "&Help/About"}));
         QCOMPARE(x.window.InfoPopup()->actions().size(), 1);
         QCOMPARE(x.window.InfoPopup()->actions()[0]->text(), QString("Clear Info"));
+    }
+
+    // The whole client area of the design lies below the menu bar: the gauge
+    // along the bottom edge is on the window, not cut off.
+    void EveryControlIsInsideTheShownWindow() {
+        Fixture x;
+        x.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+        QWidget *central = x.window.centralWidget();
+        QCOMPARE(central->height(), x.f.Height);
+        for (QWidget *w : {static_cast<QWidget *>(x.window.Gauge()), static_cast<QWidget *>(x.window.Memo())})
+            QVERIFY2(central->rect().contains(w->geometry()), qPrintable(w->metaObject()->className()));
+    }
+
+    // The toolkit appends a display name, once one is set, to every window's
+    // caption: the application set-up must set none, so the main window shows
+    // "Pelmor200VLT Firmware Upgrade Wizard - RV3" and nothing after it.
+    void ApplicationSetUpLeavesWindowCaptionsAsTheySet() {
+        SetUpApplication();
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QCOMPARE(ApplicationTitle(), QString("Pelmor200ENX Firmware Upgrade"));
     }
 
     // A probe reply on the port enables the buttons, names the device and
@@ -145,12 +169,50 @@ private slots:
         QCOMPARE(x.dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::ShowModal, "About"}}));
     }
 
-    void ExitButtonClosesTheWindow() {
+    // The About box the program registers for the menu: its caption, both
+    // labels and an OK button that closes it.
+    void AboutBoxShowsItsLabelsAndClosesOnOk() {
         Fixture x;
-        x.window.show();
-        QVERIFY(x.window.isVisible());
-        x.window.Widget(x.f.SpdBtnExit)->click();
-        QVERIFY(!x.window.isVisible());
+        TAboutDialog about(x.program.AboutForm());
+        QCOMPARE(about.windowTitle(), QString("About"));
+        QStringList labels;
+        for (const QLabel *l : about.findChildren<QLabel *>())
+            labels << l->text();
+        QCOMPARE(labels, (QStringList{"Pelmor200XX Firmware Upgrade Wizard.", "Version V1.5"}));
+        const auto buttons = about.findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 1);
+        QCOMPARE(buttons[0]->text(), QString("OK"));
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        buttons[0]->click();
+        QVERIFY(!about.isVisible());
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+
+    void ExitButtonAndMenuCloseTheWindow() {
+        for (bool menu : {false, true}) {
+            Fixture x;
+            x.window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&x.window));
+            if (menu)
+                x.window.Action(x.f.Exit1)->trigger();
+            else
+                x.window.Widget(x.f.SpdBtnExit)->click();
+            QVERIFY(!x.window.isVisible());
+        }
+    }
+
+    // Picking a port keeps its text; the pick does not change the probed port.
+    void PortPickRunsTheChangeHandler() {
+        Fixture x;
+        x.f.ComboBoxCOM.AddItem("ttyUSB0");
+        x.f.ComboBoxCOM.AddItem("ttyUSB1");
+        x.window.ShowModel();
+        QCOMPARE(x.window.PortCombo()->count(), 2);
+        emit x.window.PortCombo()->activated(1);
+        QCOMPARE(x.f.ComboBoxCOM.ItemIndex, 1);
+        QCOMPARE(x.f.ComboBoxCOM.Text, std::string("ttyUSB1"));
+        QCOMPARE(x.window.PortCombo()->currentText(), QString("ttyUSB1"));
     }
 
     // A handler's exception is caught at the entry point and shown.

@@ -2,6 +2,7 @@
 
 #include <numeric>
 
+#include "platform/Format.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/ReplyHandling.h"
 #include "tests/protocol/EngineFixture.h"
@@ -135,6 +136,9 @@ TEST(ReplyHandling, BadReplyEndsThatChannelOnlyAndShowsItsStatus) {
         {StatusReply(0x60), "Interface Error or no Chip!"},
         {StatusReply(0xA5), "Unknow Command!"},
         {StatusReply(0x41), "Operate Error! Code=065(0x41)"},
+        // The top bit over a success code is still a failure: never the success box.
+        {StatusReply(0x86), "Operate Error! Code=0134(0x86)"},
+        {StatusReply(0x80), "Operate Error! Code=0128(0x80)"},
     };
     for (const Case &t : cases) {
         SCOPED_TRACE(t.text);
@@ -247,4 +251,149 @@ TEST(ReplyHandling, LateReplyAfterALineErrorIsStillTheOperationsReply) {
     r.Reply(2, Ok());
     EXPECT_EQ(r.ctx().ProgramCounter, 1u);
     EXPECT_EQ(r.Op(2), OpIdle);
+}
+
+TEST(ReplyHandling, IdleChannelTakesFramesAsProgressReportsWithoutADialog) {
+    ReplyRig r;
+    r.ctx().ChannelOpCode[1] = OpIdle;
+    r.ctx().ChannelConnected[1] = 1;
+    auto broken = StatusReply(0x60);
+    broken.back() ^= 0xFF;
+    r.Reply(2, broken);
+    r.Reply(2, StatusReply(0x25));
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+    EXPECT_EQ(r.Op(2), OpIdle);
+    // A zero-sum header is a report: stage 0x10 writes its line.
+    std::vector<uint8_t> report = {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    report[7] = static_cast<uint8_t>(0x100 - 0x10);
+    r.Reply(2, report);
+    EXPECT_EQ(r.Lines().size(), 1u);
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+}
+
+TEST(ReplyHandling, ChipInformationGoesToTheFamilysPrinterAndEndsOnce) {
+    struct Case {
+        uint8_t family;
+        std::vector<uint8_t> payload;
+        const char *last;
+    };
+    const Case cases[] = {
+        {48, {0x12, 0x34, 0x00, 0x3F, 0x00}, "Operation Success!"},
+        {5, {0x21, 0x00, 0x00, 0x01}, "Operation Failed!"}, // not identified
+        {0, {0x70, 0x01, 0x34, 0x12}, "Operation Success!"},
+    };
+    for (const Case &t : cases) {
+        SCOPED_TRACE(int(t.family));
+        ReplyRig r;
+        r.ctx().ChipFamily = t.family;
+        r.Start(1, OpReadInfo, 4);
+        auto payload = t.payload;
+        payload.resize(40, 0);
+        r.Reply(1, ReplyPacket(0x93, payload));
+        ASSERT_GE(r.Lines().size(), 3u);
+        EXPECT_EQ(r.Lines().front(), DevLine(1, "Read Chip Information as below:"));
+        EXPECT_EQ(r.Lines().back(), DevLine(1, t.last));
+        size_t ends = 0;
+        for (const auto &l : r.Lines())
+            ends += l == DevLine(1, "Operation Success!") || l == DevLine(1, "Operation Failed!");
+        EXPECT_EQ(ends, 1u);
+        EXPECT_EQ(r.Op(1), OpIdle);
+    }
+}
+
+TEST(ReplyHandling, RegisterVerifyIsEndedByTheFamilysRoutine) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 0;
+    r.ctx().ChipFamily = 48;
+    r.ctx().RecordCount = 0; // nothing to compare
+    r.Start(3, OpVerify, 4);
+    r.Reply(3, DataReply(std::vector<uint8_t>(4096, 0)));
+    EXPECT_EQ(r.Op(3), OpIdle);
+    EXPECT_EQ(r.Lines(),
+              (std::vector<std::string>{DevLine(3, "Chip Verify Success!"), DevLine(3, "Operation Success!"),
+                                        DevLine(3, "Operation Success!")}));
+    EXPECT_EQ(r.Dialogs.Texts(Kind::Information), std::vector<std::string>{"Operation Success!"});
+
+    // Family 224 compares nothing: the operation waits for its time-out.
+    ReplyRig q;
+    q.ctx().MemoryImageFlag = 0;
+    q.ctx().ChipFamily = 224;
+    q.Start(1, OpVerify, 4);
+    q.Reply(1, DataReply(std::vector<uint8_t>(4096, 0)));
+    EXPECT_EQ(q.Op(1), OpVerify);
+    EXPECT_TRUE(q.Busy(1));
+    EXPECT_EQ(q.Form->GaugeBar1.Progress(), q.Form->GaugeBar1.MaxValue());
+    EXPECT_TRUE(q.Lines().empty());
+}
+
+TEST(ReplyHandling, ReadChipOfRegisterDataTakesTheOneReply) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 0;
+    r.ctx().ChipFamily = 48;
+    r.ctx().RecordCount = 2;
+    r.Start(1, OpReadChip, 4);
+    std::vector<uint8_t> data(4096);
+    std::iota(data.begin(), data.end(), uint8_t{1});
+    r.Reply(1, DataReply(data));
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), r.ctx().ReadBuffer.begin()));
+    EXPECT_EQ(r.ctx().ReadDataValid, 1);
+    ASSERT_GE(r.Lines().size(), 2u);
+    EXPECT_EQ(r.Lines()[0], DevLine(1, "Chip Memory Data Read out!"));
+    EXPECT_EQ(r.Lines()[1], DevLine(1, "Operation Success!"));
+    EXPECT_TRUE(r.SentPackets[0].empty());
+}
+
+TEST(ReplyHandling, ReadChipOfAnImageFillsTheReadBufferBlockByBlock) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 1;
+    r.Start(1, OpReadChip, 64);
+    std::vector<uint8_t> chip(kBufferSize);
+    for (size_t i = 0; i < chip.size(); ++i)
+        chip[i] = static_cast<uint8_t>(i * 13 + (i >> 12));
+    for (uint16_t kb = 0; kb < 64; kb += 4)
+        r.Reply(1, DataReply(std::span<const uint8_t>(chip).subspan(kb * 1024u, 4096)));
+    EXPECT_TRUE(std::equal(chip.begin(), chip.end(), r.ctx().ReadBuffer.begin()));
+    std::vector<Sent> want;
+    for (uint16_t kb = 4; kb < 64; kb += 4)
+        want.push_back({0x9B, kb});
+    EXPECT_EQ(r.SentPackets[0], want);
+    EXPECT_EQ(r.Lines()[0], DevLine(1, "Chip Memory Data Read out!"));
+    EXPECT_EQ(r.Lines()[1], DevLine(1, "Operation Success!"));
+    EXPECT_EQ(r.Op(1), OpIdle);
+}
+
+TEST(ReplyHandling, ReadChecksumsCoverWhatWasReadWhateverTheNextCommandSized) {
+    ReplyRig r;
+    r.ctx().MemoryImageFlag = 1;
+    r.Start(1, OpReadChip, 8);
+    std::vector<uint8_t> chip(8192);
+    for (size_t i = 0; i < chip.size(); ++i)
+        chip[i] = static_cast<uint8_t>(i * 29 + 5);
+    r.Reply(1, DataReply(std::span<const uint8_t>(chip).subspan(0, 4096)));
+    r.ctx().TransferKB = 4; // as a Program click on the other channels leaves it
+    r.Reply(1, DataReply(std::span<const uint8_t>(chip).subspan(4096, 4096)));
+    const std::string acc = Stamp() + Format("Read Data ACC CheckSum = 0x%0.4x", SumFrom(chip, 0, 8191, 0));
+    EXPECT_NE(std::find(r.Lines().begin(), r.Lines().end(), acc), r.Lines().end());
+}
+
+TEST(ReplyHandling, ShortReplyIsNeverTakenAsChipData) {
+    struct Case {
+        uint8_t imageFlag;
+        uint8_t code;
+    };
+    for (const Case &t : {Case{1, OpVerify}, Case{1, OpReadChip}, Case{0, OpReadChip}}) {
+        SCOPED_TRACE(testing::Message() << "image " << int(t.imageFlag) << " code " << int(t.code));
+        ReplyRig r;
+        r.ctx().MemoryImageFlag = t.imageFlag;
+        r.ctx().ChipFamily = 48;
+        r.ctx().RecordCount = 4096;
+        r.Start(1, t.code, 8);
+        r.Reply(1, ReplyPacket(0xEE, std::vector<uint8_t>(100, 0x77))); // good check word, 100 data bytes
+        EXPECT_EQ(r.Lines(), (std::vector<std::string>{DevLine(1, "Operation Failed!"),
+                                                       DevLine(1, "Data packet Error!")}));
+        EXPECT_EQ(r.ctx().ReadDataValid, 0);
+        EXPECT_EQ(r.ctx().ReadBuffer[0], 0);
+        EXPECT_TRUE(r.SentPackets[0].empty());
+        EXPECT_EQ(r.Op(1), OpIdle);
+    }
 }

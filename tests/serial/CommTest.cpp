@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <termios.h>
 #include <thread>
@@ -65,6 +66,15 @@ struct CommOnPty : ::testing::Test {
         termios t{};
         EXPECT_EQ(::tcgetattr(Pty.Master, &t), 0);
         return t;
+    }
+    // Pumps until cond holds, looking at it again every few milliseconds even
+    // when no event arrives.
+    bool WaitUntil(const std::function<bool()> &cond) {
+        const auto deadline = std::chrono::steady_clock::now() + kLimit;
+        while (!Queue.PumpUntil(cond, 5ms))
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+        return true;
     }
     // Waits until a thread has queued an event, without running it.
     bool WaitPending() {
@@ -201,8 +211,10 @@ TEST_F(CommOnPty, FarSideClosingGivesExactlyOneHangupRequest) {
     Pty.CloseMaster();
     ASSERT_TRUE(Queue.PumpUntil([&] { return Hangups >= 1; }, kLimit));
     EXPECT_TRUE(Comm->IsOpen()) << "the application closes the port on hang-up";
+    // The writer fails on the gone device too, and ends: SendData then refuses.
+    // Its failure posts nothing more, so the condition is looked at in slices.
     const uint8_t b = 1;
-    Comm->SendData(&b, 1); // the writer fails too
+    EXPECT_TRUE(WaitUntil([&] { return !Comm->SendData(&b, 1); }));
     Comm->ClosePort();
     Queue.Pump();
     EXPECT_EQ(Hangups, 1);
@@ -347,6 +359,21 @@ TEST_F(CommOnPty, OpeningAnOpenPortFailsAndLeavesItWorking) {
     EXPECT_LT(OpenPortExclusive(Pty.SlavePath), 0) << "held exclusively";
     ASSERT_TRUE(Pty.Write({4, 5}));
     ASSERT_TRUE(Queue.PumpUntil([&] { return Received() == 2; }, kLimit));
+}
+
+TEST_F(CommOnPty, APortHeldExclusivelyByAnotherProgramIsNotOpened) {
+    TForeignHolder holder(Pty.SlavePath);
+    try {
+        Comm->OpenPort();
+        ADD_FAILURE() << "opened a port another program holds";
+    } catch (const ECommsError &e) {
+        EXPECT_STREQ(e.what(), kMsgErrorOpening);
+    }
+    EXPECT_FALSE(Comm->IsOpen());
+    EXPECT_TRUE(holder.StillExclusive()) << "the other program's hold is left as it was";
+    holder.Release();
+    Comm->OpenPort();
+    EXPECT_TRUE(Comm->IsOpen());
 }
 
 TEST_F(CommOnPty, BaudRateReappliesAtOnceUnlessUnchanged) {

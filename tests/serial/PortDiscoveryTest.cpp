@@ -81,6 +81,14 @@ TEST_F(TwoPorts, APortOpenElsewhereIsLeftOut) {
     comm.ClosePort();
 }
 
+TEST_F(TwoPorts, APortHeldExclusivelyByAnotherProgramIsLeftOut) {
+    TForeignHolder holder(Com7);
+    TComboBox combo;
+    EnumeratePorts(combo, Map());
+    EXPECT_EQ(combo.Items, std::vector<std::string>{Com3});
+    EXPECT_TRUE(holder.StillExclusive()) << "the test open leaves the other program's hold alone";
+}
+
 TEST(PortDiscovery, NoPortsGiveTheNoDeviceText) {
     TComboBox combo;
     combo.Text = "old";
@@ -89,15 +97,16 @@ TEST(PortDiscovery, NoPortsGiveTheNoDeviceText) {
     EXPECT_EQ(combo.Text, "No Device Availiable");
 }
 
-TEST(PortDiscovery, EnumeratesTheMapFileNamedByTheEnvironment) {
-    TPtyPair pty;
+TEST(PortDiscovery, EnumeratesTheMapFileNamedByTheEnvironmentInFileOrder) {
+    TPtyPair first, second;
     std::string tmpl = (fs::temp_directory_path() / "pelmor-env-XXXXXX").string();
     const fs::path dir = ::mkdtemp(tmpl.data());
     const fs::path file = dir / "ports.map";
     {
         std::FILE *f = std::fopen(file.c_str(), "w");
         ASSERT_NE(f, nullptr);
-        std::fprintf(f, "\\Device\\VCP0 %s\n", pty.SlavePath.c_str());
+        std::fprintf(f, "\\Device\\VCP0 %s\n\\Device\\VCP1 %s\n", first.SlavePath.c_str(),
+                     second.SlavePath.c_str());
         std::fclose(f);
     }
     ::setenv(kSerialMapVariable, file.c_str(), 1);
@@ -105,7 +114,8 @@ TEST(PortDiscovery, EnumeratesTheMapFileNamedByTheEnvironment) {
     EnumeratePorts(combo);
     ::unsetenv(kSerialMapVariable);
     fs::remove_all(dir);
-    EXPECT_EQ(combo.Items, std::vector<std::string>{pty.SlavePath});
+    EXPECT_EQ(combo.Items, (std::vector<std::string>{first.SlavePath, second.SlavePath}));
+    EXPECT_EQ(combo.Text, second.SlavePath);
 }
 
 TEST(PortDiscovery, SendProbeWritesTheProbeOnTheChannelsPort) {

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -78,6 +79,35 @@ public:
 
     int Master = -1;
     std::string SlavePath;
+};
+
+// Another program holding a port the way many do: exclusive mode set, no
+// lock taken. Root opens such a port all the same unless it looks.
+class TForeignHolder {
+public:
+    explicit TForeignHolder(const std::string &path) {
+        Fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (Fd < 0 || ::ioctl(Fd, TIOCEXCL) != 0)
+            throw std::runtime_error("cannot hold " + path);
+    }
+    ~TForeignHolder() { Release(); }
+    TForeignHolder(const TForeignHolder &) = delete;
+    TForeignHolder &operator=(const TForeignHolder &) = delete;
+    bool StillExclusive() const {
+        int on = 0;
+        return Fd >= 0 && ::ioctl(Fd, TIOCGEXCL, &on) == 0 && on != 0;
+    }
+    // Leaves the port as a well-behaved program does.
+    void Release() {
+        if (Fd < 0)
+            return;
+        ::ioctl(Fd, TIOCNXCL);
+        ::close(Fd);
+        Fd = -1;
+    }
+
+private:
+    int Fd = -1;
 };
 
 inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {

@@ -54,6 +54,7 @@ struct TSimDevice::TState {
     std::chrono::milliseconds SplitPause{0};
     std::vector<uint8_t> Garbage;
     std::optional<std::vector<uint8_t>> Second;
+    std::optional<size_t> Truncate;
 
     // Requests to the device thread.
     std::deque<std::vector<uint8_t>> Outbox;
@@ -302,6 +303,10 @@ void TSimDevice::Run() {
                     out.Bytes.insert(out.Bytes.end(), f2.begin(), f2.end());
                     S->Second.reset();
                 }
+                if (S->Truncate) {
+                    out.Bytes.resize(std::min(out.Bytes.size(), *S->Truncate));
+                    S->Truncate.reset();
+                }
                 out.Chunk = S->SplitChunk;
                 out.Pause = S->SplitPause;
                 S->SplitChunk = 0;
@@ -337,6 +342,11 @@ void TSimDevice::InjectSplit(size_t chunk, std::chrono::milliseconds pause) {
     S->SplitPause = pause;
 }
 
+void TSimDevice::InjectTruncate(size_t keep) {
+    std::lock_guard lk(Mutex);
+    S->Truncate = keep;
+}
+
 void TSimDevice::InjectGarbage(std::vector<uint8_t> bytes) {
     std::lock_guard lk(Mutex);
     S->Garbage = std::move(bytes);
@@ -360,6 +370,7 @@ void TSimDevice::ClearFaults() {
     S->SplitChunk = 0;
     S->Garbage.clear();
     S->Second.reset();
+    S->Truncate.reset();
     S->Proto.InjectedVerifyWords.reset();
 }
 

@@ -65,7 +65,7 @@ struct TSimCounters {
     uint64_t Probes = 0;
     uint64_t Replies = 0;        // replies written
     uint64_t RepliesDropped = 0; // replies not written (silence, hang-up, write stall)
-    uint64_t Reports = 0;        // progress reports written
+    uint64_t Reports = 0;        // progress reports and raw bytes written (one per call)
     uint64_t HostCloses = 0;     // times the program side closed the port
 };
 
@@ -90,7 +90,8 @@ public:
     std::string DeviceName() const;
 
     // --- Fault injection (each arms the next reply only unless stated) ---
-    // The next reply is a status-only reply with this status.
+    // The next reply is a status-only reply with this status (probe replies
+    // are left alone and keep it armed).
     void InjectStatus(uint8_t status);
     // The next reply goes out with a wrong check word.
     void InjectBadCheckWord();
@@ -98,6 +99,9 @@ public:
     void InjectSilence(size_t replies = 1);
     // The next reply is written in chunks of `chunk` bytes with `pause` between.
     void InjectSplit(size_t chunk, std::chrono::milliseconds pause);
+    // Only the first `keep` bytes of the next reply's write go out: the
+    // program gets a beginning and then nothing.
+    void InjectTruncate(size_t keep);
     // These bytes go out right before the next reply's frame, in the same write.
     void InjectGarbage(std::vector<uint8_t> bytes);
     // A second frame follows the next reply in the same write: this packet,
@@ -130,7 +134,9 @@ public:
     std::vector<uint16_t> DownloadedBlocks() const;
 
     // --- Inspection ---
+    // The packets received, oldest first (the latest 4096 are kept).
     std::vector<TSimPacket> ReceivedPackets() const;
+    // Packets received since start, all of them counted.
     size_t PacketCount() const;
     std::vector<uint8_t> Commands() const; // command byte of each packet, probes as 0xA3
     TSimSetup LastSetup() const;

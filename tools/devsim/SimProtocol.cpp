@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fwupgrade/BlockScramble.h"
 #include "fwupgrade/FirmwareData.h"
 #include "protocol/BuildConstants.h"
 #include "protocol/CommandPackets.h"
@@ -147,12 +148,6 @@ std::vector<uint8_t> TSimProtocol::OnChipInfo(std::span<const uint8_t> p) {
     return SimReply(p, out);
 }
 
-std::array<uint8_t, 2> TSimProtocol::FwMask(uint8_t block) const {
-    size_t e = block & ~1u;
-    return {static_cast<uint8_t>((e < KeyTable.size() ? KeyTable[e] : 0) ^ FwConst[0]),
-            static_cast<uint8_t>((e + 1 < KeyTable.size() ? KeyTable[e + 1] : 0) ^ FwConst[1])};
-}
-
 std::vector<uint8_t> TSimProtocol::OnFwBlock(std::span<const uint8_t> p) {
     uint8_t b = p[3];
     bool headerOk = PayloadLen(p) == kSimFwBlockSize && b < kSimFwBlocks &&
@@ -164,11 +159,9 @@ std::vector<uint8_t> TSimProtocol::OnFwBlock(std::span<const uint8_t> p) {
     if (b == 0)
         for (auto &blk : FwBlocks)
             blk.clear();
-    auto mask = FwMask(b);
     auto &blk = FwBlocks[b];
     blk.resize(kSimFwBlockSize);
-    for (size_t i = 0; i < kSimFwBlockSize; ++i)
-        blk[i] = p[kPktPayload + i] ^ mask[i & 1];
+    ApplyBlockMask(BlockMask(b, KeyTable, FwConst), p.subspan(kPktPayload, kSimFwBlockSize), blk);
     NextFwBlock = b + 1u;
     return SimStatusReply(p, kSimOk);
 }

@@ -44,7 +44,6 @@ private:
     std::vector<uint8_t> OnChipInfo(std::span<const uint8_t> p);
     std::vector<uint8_t> OnFwBlock(std::span<const uint8_t> p);
     std::vector<uint8_t> OnFwVerify(std::span<const uint8_t> p);
-    std::array<uint8_t, 2> FwMask(uint8_t block) const;
 
     std::vector<uint8_t> ChipInfo;
     std::array<uint8_t, 2> SetupConst{};

@@ -1,6 +1,7 @@
 // pelmor-devsim: serves simulated programmer devices on pseudo-terminals and
 // writes the serial device map that lists their ports. Runs until SIGINT or
 // SIGTERM.
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,6 +27,7 @@ void Usage() {
               "  --fill BYTE         start contents of the chip image (default 0xFF)\n"
               "  --image FILE        chip image contents from a file, from offset 0\n"
               "  --reg KEY=VALUE     a register of the chip (repeatable; numbers in C syntax)\n"
+              "  --info HEX          payload of the chip information reply, as hex digits\n"
               "  --reports SECONDS   every SECONDS each device sends a stand-alone run");
 }
 
@@ -36,6 +38,23 @@ bool ParseNumber(const char *text, unsigned long max, unsigned long &out) {
     return errno == 0 && end != text && *end == '\0' && out <= max;
 }
 
+bool ParseHex(const std::string &text, std::vector<uint8_t> &out) {
+    if (text.size() % 2 != 0 || text.size() > 2 * 256)
+        return false;
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        unsigned long b = 0;
+        std::string pair = text.substr(i, 2);
+        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(pair[1])) ||
+            !ParseNumber(("0x" + pair).c_str(), 0xFF, b))
+            return false;
+        bytes.push_back(static_cast<uint8_t>(b));
+    }
+    out = std::move(bytes);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -44,7 +63,8 @@ int main(int argc, char **argv) {
     std::string imagePath;
     std::vector<std::pair<uint16_t, uint8_t>> regs;
     TSimOptions opt;
-    for (int i = 1; i < argc; ++i) {
+    // Every option but --help takes one value.
+    for (int i = 1; i < argc; i += 2) {
         std::string a = argv[i];
         const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
         unsigned long num = 0;
@@ -71,13 +91,13 @@ int main(int argc, char **argv) {
                 return 2;
             }
             regs.emplace_back(static_cast<uint16_t>(key), static_cast<uint8_t>(value));
+        } else if (a == "--info" && v && ParseHex(v, opt.ChipInfo)) {
         } else if (a == "--reports" && v && ParseNumber(v, 3600, num) && num > 0) {
             reportSeconds = num;
         } else {
             Usage();
             return 2;
         }
-        ++i;
     }
 
     std::vector<uint8_t> image;
@@ -108,7 +128,8 @@ int main(int argc, char **argv) {
         }
         gang.WriteDeviceMap(mapPath);
         std::string absMap = std::filesystem::absolute(mapPath).string();
-        std::printf("device map: %s\n(start the programs with PELMOR_SERIAL_MAP=%s)\n", absMap.c_str(), absMap.c_str());
+        std::printf("device map: %s\n(start the programs with PELMOR_SERIAL_MAP=%s)\n", absMap.c_str(),
+                    absMap.c_str());
         for (size_t d = 0; d < gang.Size(); ++d)
             std::printf("\\Device\\VCP%zu %s %s\n", d, gang.Device(d).PortPath().c_str(),
                         gang.Device(d).DeviceName().c_str());

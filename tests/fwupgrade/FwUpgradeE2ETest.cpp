@@ -1,0 +1,274 @@
+// The upgrade tool end to end: the program object with its real TComm on the
+// pseudo-terminal of a simulated programmer, driven by its handlers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "forms/RecordingDialogs.h"
+#include "fwupgrade/FirmwareData.h"
+#include "fwupgrade/FwUpgradeProgram.h"
+#include "fwupgrade/UgHandlers.h"
+#include "fwupgrade/UgProtocol.h"
+#include "platform/EventQueue.h"
+#include "serial/Comm.h"
+#include "tools/devsim/SimDevice.h"
+
+namespace {
+
+using namespace fwug;
+using namespace std::chrono_literals;
+using Kind = RecordingDialogs::Kind;
+
+class FwUpgradeE2E : public ::testing::Test {
+protected:
+    // Starts the tool with the given devices listed in this order.
+    void Start(std::vector<TSimDevice *> devices) {
+        UgContext &ctx = program.Context();
+        ctx.DeviceMap = [devices] {
+            TSerialDeviceMap map;
+            for (size_t i = 0; i < devices.size(); ++i)
+                map.push_back({"\\Device\\VCP" + std::to_string(i), devices[i]->PortPath()});
+            return map;
+        };
+        ctx.Pause = [](unsigned) {};
+        // Gauge position each time the upgrade moves on to the next block.
+        auto receive = program.Comm().OnReceiveData;
+        program.Comm().OnReceiveData = [this, receive](TComm &c, const uint8_t *b, uint16_t n) {
+            const uint16_t addr = program.Context().UgCurAddr;
+            receive(c, b, n);
+            if (program.Context().UgCurAddr != addr)
+                gaugeAtAck.push_back(form.ProgressBar1.Progress());
+        };
+        program.Show();
+    }
+    void StartAndFind() {
+        Start({&device});
+        ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    }
+    bool Pump(const std::function<bool()> &done) { return queue.PumpUntil(done, 10000ms); }
+    // Runs the operation until its result message is shown.
+    bool RunUntilResult(const std::function<void()> &start) {
+        const size_t before = form.InfoMemo.Lines.size();
+        dialogs.Calls.clear();
+        start();
+        return Pump([&] {
+            return program.Context().UgState == UgIdle && form.InfoMemo.Lines.size() > before &&
+                   !dialogs.Calls.empty();
+        });
+    }
+    std::vector<TSimPacket> Packets(uint8_t cmd) const {
+        std::vector<TSimPacket> out;
+        for (const auto &p : device.ReceivedPackets())
+            if (p.Command() == cmd)
+                out.push_back(p);
+        return out;
+    }
+    void Upgrade() {
+        ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnDownLoad.Click(); }));
+        ASSERT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
+    }
+    std::string LastLine() const { return form.InfoMemo.Lines.back(); }
+
+    TSimDevice device;
+    TPumpQueue queue;
+    RecordingDialogs dialogs;
+    TFwUpgradeProgram program{queue, dialogs};
+    TFirmWareUG &form = program.Form();
+    std::vector<int> gaugeAtAck;
+};
+
+TEST_F(FwUpgradeE2E, FirstShowFindsTheDevice) {
+    StartAndFind();
+    const std::vector<std::string> want = {
+        " *        Modify/Add Vt7100 Chips Support             *",
+        " *----------------------------------------------------*",
+        " * Add Option to Enable Prog Generic for FUSE Bank 2  *",
+        " *                                                    *",
+        " *           更新区 CheckSum 1 = 0x10DB               *",
+        " *           更新区 CheckSum 2 = 0x4B5C               *",
+        " *----------------------------------------------------*",
+        "",
+        "> Checking Device In " + device.PortPath() + "............",
+        "> Find Device : " + device.DeviceName() + "!",
+    };
+    EXPECT_EQ(form.InfoMemo.Lines, want);
+    EXPECT_EQ(form.Caption, "Pelmor200VLT Firmware Upgrade Wizard - RV3");
+    EXPECT_EQ(form.DevLabel.Caption, device.DeviceName());
+    EXPECT_TRUE(form.SpdBtnDownLoad.Enabled);
+    EXPECT_TRUE(form.SpdBtnVerify.Enabled);
+    EXPECT_EQ(device.Counters().Probes, 1u);
+    const TComm &comm = program.Comm();
+    EXPECT_EQ(comm.CommName(), device.PortPath());
+    EXPECT_EQ(comm.BaudRate(), 1000000u);
+    EXPECT_EQ(comm.StopBits(), TStopBits::_2);
+    EXPECT_EQ(comm.ReadIntervalTimeout(), 3u);
+}
+
+TEST_F(FwUpgradeE2E, UpgradeWritesTwelveBlocksAndReportsSuccess) {
+    StartAndFind();
+    form.SpdBtnDownLoad.Click();
+    EXPECT_EQ(form.ProgressBar1.Progress(), 2);
+    EXPECT_EQ(form.ProgressBar1.MaxValue(), 12);
+    ASSERT_TRUE(Pump([&] { return !dialogs.Calls.empty(); }));
+
+    const auto blocks = Packets(0xB7);
+    ASSERT_EQ(blocks.size(), 12u);
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        EXPECT_EQ(blocks[b].Param(), 0x2000 + 0x400 * b) << b;
+        EXPECT_EQ(blocks[b].Bytes[3], b) << b;
+        EXPECT_EQ(blocks[b].Bytes[4], 12) << b;
+        const auto stored = device.FirmwareBlock(b);
+        ASSERT_EQ(stored.size(), kFirmwareBlockSize) << b;
+        EXPECT_TRUE(std::equal(stored.begin(), stored.end(), FirmwareImage.begin() + b * kFirmwareBlockSize))
+            << b;
+    }
+    EXPECT_EQ(gaugeAtAck, (std::vector<int>{4, 6, 8, 10, 12, 12, 12, 12, 12, 12, 12, 12}));
+    const std::vector<RecordingDialogs::Call> want = {{Kind::Beep, ""}, {Kind::Information, "操作成功！"}};
+    EXPECT_EQ(dialogs.Calls, want);
+    EXPECT_EQ(LastLine(), "> 操作成功！");
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Blue);
+    EXPECT_EQ(form.ProgressBar1.Progress(), 12);
+    EXPECT_EQ(program.Context().UgState, UgIdle);
+}
+
+TEST_F(FwUpgradeE2E, VerifyAfterUpgradeSucceedsAndOneDifferentWordFails) {
+    StartAndFind();
+    Upgrade();
+    ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
+    EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
+    EXPECT_EQ(dialogs.Texts(Kind::Beep).size(), 1u);
+
+    struct Case {
+        uint16_t w8, w10, w24, w26;
+    };
+    for (const Case c : {Case{0x4B5D, 0x10DB, 0x10DB, 0x4B5C}, Case{0x4B5C, 0x10DC, 0x10DB, 0x4B5C},
+                         Case{0x4B5C, 0x10DB, 0x10DA, 0x4B5C}, Case{0x4B5C, 0x10DB, 0x10DB, 0x4B5B}}) {
+        device.InjectVerifyWords(c.w8, c.w10, c.w24, c.w26);
+        ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
+        EXPECT_EQ(dialogs.Calls,
+                  (std::vector<RecordingDialogs::Call>{{Kind::Error, "总数据校验和不一致！"}}));
+        EXPECT_EQ(LastLine(), "> 总数据校验和不一致！");
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(form.ProgressBar1.Progress(), 100);
+    }
+    EXPECT_EQ(Packets(0xBA).size(), 5u);
+    EXPECT_EQ(Packets(0xBA)[0].Param(), 0x4FFF);
+}
+
+TEST_F(FwUpgradeE2E, VerifyWithoutUpgradeFails) {
+    StartAndFind();
+    ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
+    EXPECT_EQ(dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
+}
+
+TEST_F(FwUpgradeE2E, BlockReplyWithStatusSixCountsAsSuccess) {
+    StartAndFind();
+    device.InjectStatus(0x06);
+    Upgrade();
+    EXPECT_EQ(Packets(0xB7).size(), 12u);
+    EXPECT_EQ(gaugeAtAck.size(), 12u);
+}
+
+TEST_F(FwUpgradeE2E, DeviceStatusEndsTheUpgradeWithItsMessage) {
+    StartAndFind();
+    struct Case {
+        uint8_t status;
+        const char *text;
+    };
+    const Case cases[] = {
+        {0x23, "数据包校验和不正确！"}, {0x25, "命令不正确或不认识"},
+        {0x2A, "数据包格式不对！"},     {0x2C, "编程过程出错，数据无法写入！"},
+        {0x31, "编程时内部校验不对！"}, {0x34, "总数据校验和不一致！"},
+        {0x40, "命令执行超时"},         {0x20, "操作失败！"}, // not in the table
+        {0x01, "操作失败！"},           {0xFF, "操作失败！"},
+    };
+    for (const auto &c : cases) {
+        const size_t sent = Packets(0xB7).size();
+        device.InjectStatus(c.status);
+        ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnDownLoad.Click(); })) << int(c.status);
+        EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, c.text}}))
+            << int(c.status);
+        EXPECT_EQ(LastLine(), std::string("> ") + c.text);
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(form.ProgressBar1.Progress(), 12);
+        EXPECT_EQ(Packets(0xB7).size(), sent + 1) << "no block after a failure";
+    }
+    // The device is still usable: a whole upgrade goes through afterwards.
+    Upgrade();
+}
+
+TEST_F(FwUpgradeE2E, DamagedBlockReplyIsReportedAsBadCheckWord) {
+    StartAndFind();
+    device.InjectBadCheckWord();
+    ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnDownLoad.Click(); }));
+    EXPECT_EQ(dialogs.Texts(Kind::Error), std::vector<std::string>{"数据包校验和不正确！"});
+}
+
+TEST_F(FwUpgradeE2E, SplitRepliesAreRecognised) {
+    device.InjectSplit(7, 20ms); // the probe reply
+    StartAndFind();
+    EXPECT_EQ(LastLine(), "> Find Device : " + device.DeviceName() + "!");
+    device.InjectSplit(3, 20ms); // the first block's acknowledgement
+    Upgrade();
+    EXPECT_EQ(Packets(0xB7).size(), 12u);
+}
+
+TEST_F(FwUpgradeE2E, OnlyTheFirstPortOfTheSortedListIsProbed) {
+    TSimDevice second, third;
+    std::vector<TSimDevice *> all = {&device, &second, &third};
+    auto byPort = [](TSimDevice *a, TSimDevice *b) { return a->PortPath() < b->PortPath(); };
+    TSimDevice *first = *std::min_element(all.begin(), all.end(), byPort);
+    std::sort(all.begin(), all.end(), byPort);
+    Start({all[2], all[0], all[1]}); // listed out of order
+    ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    EXPECT_EQ(form.ComboBoxCOM.Items,
+              (std::vector<std::string>{all[0]->PortPath(), all[1]->PortPath(), all[2]->PortPath()}));
+    EXPECT_EQ(program.Comm().CommName(), first->PortPath());
+
+    // Choosing another entry changes nothing: a new search probes the first again.
+    form.ComboBoxCOM.ItemIndex = 2;
+    ComboBoxCOMChange(program.Context());
+    EXPECT_EQ(form.ComboBoxCOM.Text, all[2]->PortPath());
+    form.BitBtnFind.Click();
+    ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    EXPECT_EQ(first->Counters().Probes, 2u);
+    for (TSimDevice *d : all) {
+        if (d != first) {
+            EXPECT_EQ(d->Counters().Probes, 0u) << d->PortPath();
+        }
+    }
+}
+
+TEST_F(FwUpgradeE2E, RefreshForgetsTheDeviceAndProbesNothing) {
+    StartAndFind();
+    form.BitBtnFresh.Click();
+    EXPECT_FALSE(form.SpdBtnDownLoad.Enabled);
+    EXPECT_FALSE(form.SpdBtnVerify.Enabled);
+    EXPECT_EQ(program.Context().DeviceFound, 0);
+    EXPECT_FALSE(program.Comm().IsOpen());
+    EXPECT_EQ(form.ComboBoxCOM.Items, std::vector<std::string>{device.PortPath()});
+    // "查找设备" finds it again.
+    form.BitBtnFind.Click();
+    ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    EXPECT_EQ(device.Counters().Probes, 2u);
+}
+
+TEST_F(FwUpgradeE2E, HangUpRemovesTheFirstPortButKeepsTheDevice) {
+    StartAndFind();
+    device.HangUp();
+    ASSERT_TRUE(Pump([&] { return form.ComboBoxCOM.Items.empty(); }));
+    EXPECT_EQ(program.Context().DeviceFound, 1);
+    EXPECT_TRUE(program.Comm().IsOpen());
+}
+
+TEST_F(FwUpgradeE2E, NoPortNoProbe) {
+    Start({});
+    EXPECT_TRUE(form.ComboBoxCOM.Items.empty());
+    EXPECT_EQ(form.ComboBoxCOM.Text, "No Device Availiable");
+    EXPECT_EQ(form.DevLabel.Caption, "设备......");
+    EXPECT_FALSE(program.Comm().IsOpen());
+    EXPECT_EQ(form.InfoMemo.Lines.size(), 8u); // the banner only
+}
+
+} // namespace
