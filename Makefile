@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 TEST_DIR ?= build-test
 APP_DIR ?= build
 
-.PHONY: deps test build clean
+.PHONY: deps test build clean demo demo-real screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -17,6 +17,19 @@ test: deps
 build: deps
 	cmake -S . -B $(APP_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMOR_BUILD_TESTS=OFF
 	cmake --build $(APP_DIR) -j $(JOBS)
+
+# The gang programmer with four simulated programmers; demo-real: with the attached ones.
+demo:
+	./scripts/demo.sh
+
+demo-real:
+	./scripts/demo.sh --real
+
+# Pictures of the windows, offscreen, into docs/screenshots.
+screenshots: deps
+	cmake -S . -B $(APP_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMOR_BUILD_TESTS=OFF
+	cmake --build $(APP_DIR) -j $(JOBS) --target pelmor-screenshot
+	$(APP_DIR)/tools/screenshot/pelmor-screenshot docs/screenshots
 
 clean:
 	rm -rf $(TEST_DIR) $(APP_DIR)

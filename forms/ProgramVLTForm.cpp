@@ -50,22 +50,23 @@ TProgramVLT::TProgramVLT() {
     struct Tool {
         TButton *b;
         const char *caption, *hint;
+        int width;
     };
     const Tool tools[] = {
-        {&SpdBtnExit, "E&xit", "Exit Application"},
-        {&SpdBtnOpen, "&Load", "Load Object File"},
-        {&SpdBtnSave, "&Save", "Save as Binary File"},
-        {&SpdBtnDownLoad, "Download", "Download all data to programming"},
-        {&SpdButtnRdInfo, "Read Chip Info", "Read Chip data"},
-        {&SpdBtnProg, "&Program", "Do Programming"},
-        {&SpeedButtonRD, "Read Chip ", "Read Chip data"},
-        {&SpdBtnVerify, "&Verify", "Do Data verification"},
+        {&SpdBtnExit, "E&xit", "Exit Application", 62},
+        {&SpdBtnOpen, "&Load", "Load Object File", 62},
+        {&SpdBtnSave, "&Save", "Save as Binary File", 62},
+        {&SpdBtnDownLoad, "Download", "Download all data to programming", 92},
+        {&SpdButtnRdInfo, "Read Chip Info", "Read Chip data", 104},
+        {&SpdBtnProg, "&Program", "Do Programming", 92},
+        {&SpeedButtonRD, "Read Chip ", "Read Chip data", 92},
+        {&SpdBtnVerify, "&Verify", "Do Data verification", 92},
     };
     int x = 4;
     for (const auto &t : tools) {
-        Button(*t.b, t.caption, t.hint, x, 2, 84, 45);
+        Button(*t.b, t.caption, t.hint, x, 2, t.width, 45);
         t.b->Flat = true;
-        x += 86;
+        x += t.width + 2;
     }
     Image1.SetBounds(700, 2, 240, 45);
     Image1.Stretch = true;
@@ -148,11 +149,11 @@ TProgramVLT::TProgramVLT() {
 
     GroupBoxPort.SetBounds(4, 428, 318, 44);
     LabelDevice.Caption = "Device:   ";
-    LabelDevice.SetBounds(6, 12, 50, 20);
+    LabelDevice.SetBounds(6, 14, 46, 20);
     ComboBoxCOM.Text = "Select COM Port......";
-    ComboBoxCOM.SetBounds(56, 8, 104, 24);
-    Button(BitBtnFresh, "Fresh Device", "", 164, 6, 72, 28);
-    Button(BitBtnFindCOM, "Connnect Device", "", 238, 6, 76, 28);
+    ComboBoxCOM.SetBounds(50, 10, 80, 24);
+    Button(BitBtnFresh, "Fresh Device", "", 132, 8, 84, 28);
+    Button(BitBtnFindCOM, "Connnect Device", "", 218, 8, 96, 28);
 
     // Right part: device line, information panel, channel rows.
     InfoPanel.Caption = "Device = ??????";

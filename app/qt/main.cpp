@@ -1,15 +1,34 @@
 // Pelmor200VLT: the gang programmer.
+//   --quit-after MS   closes the window after MS milliseconds and prints the
+//                     information panel (for smoke runs without a display)
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "app/VltProgram.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
+#include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Pelmor200VLT Chip Programmer");
+    int quitAfter = -1;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--quit-after") == 0)
+            quitAfter = std::atoi(argv[i + 1]);
     TSystemClock clock;
     VltWindows windows(clock, QApplication::applicationFilePath().toStdString());
     windows.Main().show();
+    if (quitAfter >= 0)
+        QTimer::singleShot(quitAfter, &windows.Main(), [&windows] {
+            for (const auto &line : windows.Program().Form().InfoMemo.Lines)
+                std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+            windows.Main().close();
+        });
     return app.exec();
 }

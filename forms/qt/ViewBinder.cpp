@@ -342,12 +342,13 @@ void ViewBinder::Bind(TStringGrid &m, QTableView *w) {
     w->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     w->horizontalHeader()->setMinimumSectionSize(8);
     w->setWordWrap(false);
+    w->setTextElideMode(Qt::ElideNone);
     auto widths = [&m, w] {
         const int fc = std::clamp(m.FixedCols, 0, 1);
         w->verticalHeader()->setDefaultSectionSize(m.DefaultRowHeight);
         w->horizontalHeader()->setDefaultSectionSize(m.DefaultColWidth);
         if (fc)
-            w->verticalHeader()->setFixedWidth(m.ColWidth(0));
+            w->verticalHeader()->setMinimumWidth(m.ColWidth(0));
         for (int c = fc; c < m.ColCount; ++c)
             w->setColumnWidth(c - fc, m.ColWidth(c));
     };
