@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include "app/FileLoading.h"
 #include "app/LogCfg.h"
 #include "app/LogFile.h"
 #include "app/VltProgram.h"
@@ -103,6 +105,8 @@ void MainWindow::WireFallbacks() {
 void MainWindow::BuildToolbar(QWidget *central) {
     auto *bar = Make<QFrame>("Panel1", central, Form.Panel1);
     bar->setFrameShape(QFrame::StyledPanel);
+    bar->setFocusPolicy(Qt::StrongFocus); // a key press on the form moves the focus here
+    Views->BindControl(Form.Panel1, bar);
     struct Tool {
         const char *name;
         TButton &m;
@@ -270,6 +274,16 @@ void MainWindow::showEvent(QShowEvent *e) {
         move(s->availableGeometry().center() - rect().center());
     // First show runs from the event loop, so its message boxes are ordinary modal ones.
     QTimer::singleShot(0, this, [this] { Run([this] { Program.Show(); }); });
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *e) {
+    const QByteArray text = e->text().toLatin1();
+    if (text.size() != 1) {
+        QMainWindow::keyPressEvent(e);
+        return;
+    }
+    char key = text[0];
+    Run([this, &key] { FormKeyPress(Ctx, key); });
 }
 
 void MainWindow::moveEvent(QMoveEvent *e) {

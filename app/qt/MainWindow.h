@@ -42,6 +42,7 @@ protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void moveEvent(QMoveEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     template <class W> W *Make(const std::string &name, QWidget *parent, const struct TControl &m);

@@ -23,7 +23,6 @@
 #include "app/qt/LogCfgDialog.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
-#include "datafiles/OpenRoutines.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "protocol/VltContext.h"
@@ -127,15 +126,6 @@ class MainWindowTest : public QObject {
     }
     // Loads a file through the toolbar's Load button and the file dialog.
     static void LoadFile(Station &s, const fs::path &file) {
-        if (!s.Form().SpdBtnOpen.OnClick) {
-            // The load handler is not wired yet: its steps after the dialog.
-            s.Main().Run([&] {
-                s.Ctx().DataLoaded = 1;
-                s.Ctx().TransferKB = s.Ctx().DataKB;
-                OpenVeltaPyFile(s.Ctx(), file.string());
-            });
-            return;
-        }
         ModalWatch watch([file](QWidget *w) {
             auto *fd = qobject_cast<QFileDialog *>(w);
             QVERIFY(fd);
@@ -231,6 +221,54 @@ private slots:
         run([&] { QTest::keyClick(&s.Main(), Qt::Key_F8); }, 0x9B);
         run([&] { QTest::keyClick(&s.Main(), Qt::Key_D, Qt::ControlModifier); }, 0x53);
         run([&] { QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton); }, 0x95);
+    }
+
+    void fileShortCutsLoadSaveAndExit() {
+        Station s(0);
+        QTRY_VERIFY(!s.Form().InfoMemo.Lines.empty());
+        ChooseChip(s, "Vt7131");
+        QTRY_COMPARE(s.Form().MCUNameEdit.Text(), std::string("Vt7131"));
+        const fs::path bin = s.Dir / "in.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x11');
+        auto answer = [](const fs::path &file) {
+            return [file](QWidget *w) {
+                auto *fd = qobject_cast<QFileDialog *>(w);
+                QVERIFY(fd);
+                auto *name = fd->findChild<QLineEdit *>("fileNameEdit");
+                name->setText(QString::fromStdString(file.string()));
+                QTest::keyClick(name, Qt::Key_Return);
+            };
+        };
+        {
+            ModalWatch watch(answer(bin));
+            QTest::keyClick(&s.Main(), Qt::Key_L, Qt::ControlModifier);
+        }
+        QCOMPARE(s.Ctx().DataLoaded, uint8_t{1});
+        const fs::path out = s.Dir / "out.bin";
+        QStringList boxes;
+        {
+            ModalWatch watch(
+                [&](QWidget *w) {
+                    if (auto *box = qobject_cast<QMessageBox *>(w)) {
+                        boxes << box->text();
+                        ClickOk(w);
+                    } else {
+                        answer(out)(w);
+                    }
+                },
+                true);
+            s.Main().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+            QTest::keyClick(&s.Main(), Qt::Key_S, Qt::ControlModifier);
+            QTRY_COMPARE(boxes.size(), 1);
+        }
+        QCOMPARE(boxes.first(),
+                 QString("FIle \"%1\" has been saved!").arg(QString::fromStdString(out.string())));
+        QVERIFY(fs::file_size(out) > 0);
+        s.Main().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+        QTest::keyClick(&s.Main(), Qt::Key_X, Qt::ControlModifier);
+        QTRY_VERIFY(!s.Main().isVisible());
     }
 
     void otherChannelsGoOnWhileAStatusBoxIsOpen() {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -19,7 +20,6 @@
 #include "app/qt/LogCfgDialog.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
-#include "datafiles/OpenRoutines.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "protocol/VltContext.h"
@@ -130,11 +130,13 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 4096; ++i)
             f.put(static_cast<char>((i * 37 + 11) & 0xFF));
     }
-    main.Run([&] {
-        ctx.DataLoaded = 1;
-        ctx.TransferKB = ctx.DataKB;
-        OpenVeltaPyFile(ctx, data);
+    InNextModal([&](QWidget *w) {
+        if (auto *name = w->findChild<QLineEdit *>("fileNameEdit")) {
+            name->setText(QString::fromStdString(data));
+            QMetaObject::invokeMethod(w, "accept");
+        }
     });
+    main.Run([&] { form.SpdBtnOpen.Click(); });
     auto idle = [&] {
         for (auto b : ctx.ChannelBusy)
             if (b)
