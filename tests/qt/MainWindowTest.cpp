@@ -3,13 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -305,6 +308,92 @@ private slots:
         QTRY_VERIFY(sawBox);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QVERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), " Device 1 : Operation Failed!"));
+    }
+
+    void timerGoesOnWhileAStatusBoxIsOpen() {
+        Station s(2);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected[0] && s.Ctx().ChannelConnected[1], 5000);
+        ChooseChip(s, "Vt7117");
+        const fs::path bin = s.Dir / "data.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x5A');
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+        s.Gang.Device(0).InjectStatus(0x2F);
+        s.Gang.Device(1).InjectSilence(SIZE_MAX);
+        bool done = false;
+        ModalWatch watch(
+            [&](QWidget *w) {
+                if (done) {
+                    ClickOk(w);
+                    return;
+                }
+                done = true;
+                QCOMPARE(static_cast<QMessageBox *>(w)->text(), QString("OTP is Full!"));
+                // Channel 2 waits for a reply that never comes: only Timer1 can end it.
+                s.Ctx().ChannelTimeout[1] = 5;
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    AnyLineEndsWith(MemoLines(s.W("InfoMemo")), "Chip2: Operation Timeout!"), 5000);
+                QVERIFY(w->isVisible());
+                QVERIFY(s.W("GaugeBar2")->styleSheet().contains("#ff0000"));
+                ClickOk(w);
+            },
+            true);
+        QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton);
+        QTRY_VERIFY(done && !QApplication::activeModalWidget());
+        QVERIFY(s.W("GaugeBar1")->styleSheet().contains("#ff0000"));
+    }
+
+    void handlerErrorsAndTheSmallMenus() {
+        Station s(0);
+        QTRY_VERIFY(!s.Form().InfoMemo.Lines.empty());
+        ChooseChip(s, "Vt7115");
+        const fs::path bin = s.Dir / "data.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x01');
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+        // A conversion error of a handler reaches the error dialog.
+        auto *addr = static_cast<QLineEdit *>(s.W("EditDevAddr"));
+        addr->selectAll();
+        QTest::keyClicks(addr, "zz");
+        QCOMPARE(s.Form().EditDevAddr.Text(), std::string("zz"));
+        QStringList errors;
+        {
+            ModalWatch watch([&](QWidget *w) {
+                errors << static_cast<QMessageBox *>(w)->text();
+                ClickOk(w);
+            });
+            QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton);
+        }
+        QCOMPARE(errors, QStringList{"'zz' is not a valid integer value"});
+
+        // The memo's popup: copy, then clear.
+        QMenu *popup = s.W("InfoMemo")->findChild<QMenu *>();
+        QVERIFY(popup);
+        QStringList items;
+        for (QAction *a : popup->actions())
+            items << a->text();
+        QCOMPARE(items, (QStringList{"Clear Information", "Copy Information", "Save Information to File"}));
+        popup->actions().at(1)->trigger();
+        QCOMPARE(QApplication::clipboard()->text().toStdString(), s.Form().InfoMemo.Text());
+        popup->actions().at(0)->trigger();
+        QCOMPARE(static_cast<QPlainTextEdit *>(s.W("InfoMemo"))->toPlainText(), QString());
+        s.Form().AddInfoLine("after");
+        s.Main().RefreshAll();
+        QCOMPARE(MemoLines(s.W("InfoMemo")), QStringList{"> 2026-12-07 22:15:03 after"});
+
+        // About box: shown modally, OK ends it.
+        QStringList lines;
+        {
+            ModalWatch watch([&](QWidget *w) {
+                for (auto *l : w->findChildren<QLabel *>())
+                    if (!l->text().isEmpty())
+                        lines << l->text();
+                QTest::mouseClick(w->findChild<QPushButton *>("OKButton"), Qt::LeftButton);
+            });
+            s.Main().Action("About1")->trigger();
+        }
+        QCOMPARE(lines, (QStringList{"Pelmor200VLT Programmer", "Version V1.8"}));
+        QVERIFY(!QApplication::activeModalWidget());
     }
 
     void logIsWrittenAtCloseForEachMode() {
