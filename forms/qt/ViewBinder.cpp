@@ -52,7 +52,9 @@ struct ControlState {
     TControl &M;
     QWidget *W;
     unsigned SeenFocus;
-    ControlState(TControl &m, QWidget *w) : M(m), W(w), SeenFocus(m.FocusRequests) {
+    QRect SeenBounds;
+    ControlState(TControl &m, QWidget *w)
+        : M(m), W(w), SeenFocus(m.FocusRequests), SeenBounds(m.Left, m.Top, m.Width, m.Height) {
         QFont f = w->font();
         if (!m.FontName.empty()) {
             // Fallbacks keep CJK text readable where the named font is missing.
@@ -77,6 +79,16 @@ struct ControlState {
         const QString hint = QtText(M.Hint);
         if (W->toolTip() != hint)
             W->setToolTip(hint);
+        // A handler that moves or sizes a control (the window lays out by the
+        // model at creation) is followed; a zero size keeps the widget's own.
+        const QRect bounds(M.Left, M.Top, M.Width, M.Height);
+        if (bounds != SeenBounds) {
+            SeenBounds = bounds;
+            if (M.Width > 0 && M.Height > 0)
+                W->setGeometry(bounds);
+            else
+                W->move(M.Left, M.Top);
+        }
         if (M.FocusRequests != SeenFocus) {
             SeenFocus = M.FocusRequests;
             W->setFocus(Qt::OtherFocusReason);

@@ -51,10 +51,12 @@ private slots:
         QTest::mouseClick(w, Qt::LeftButton);
         QTest::mouseClick(v, Qt::LeftButton);
         QCOMPARE(Log, (QStringList{"run", "model", "run", "error: 'x10z' is not a valid integer value"}));
-        // A disabled model shows a disabled button.
+        // A disabled model shows a disabled button; a handler's new size is followed.
         m.Enabled = false;
+        m.SetBounds(10, 20, 70, 22);
         b.Refresh();
         QVERIFY(!w->isEnabled());
+        QCOMPARE(w->geometry(), QRect(10, 20, 70, 22));
     }
 
     void showingAModelIsNoUserAction() {
