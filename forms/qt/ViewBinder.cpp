@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <climits>
 
 #include "forms/qt/GridModel.h"
@@ -94,6 +95,24 @@ struct ControlState {
             W->setFocus(Qt::OtherFocusReason);
         }
     }
+};
+
+// Refuses typing that would make the text longer than the model's limit;
+// shorter edits of a longer text (written by a handler) are allowed.
+class TypingLimit : public QValidator {
+public:
+    TypingLimit(const TEdit &m, QLineEdit *w) : QValidator(w), M(m), Shown(w->text().size()) {
+        // The edit's text is already the new one while it asks: keep the last one.
+        connect(w, &QLineEdit::textChanged, this, [this](const QString &t) { Shown = t.size(); });
+    }
+    State validate(QString &input, int &) const override {
+        const bool longer = input.size() > Shown;
+        return M.MaxLength > 0 && input.size() > M.MaxLength && longer ? Invalid : Acceptable;
+    }
+
+private:
+    const TEdit &M;
+    qsizetype Shown;
 };
 
 } // namespace
@@ -225,25 +244,30 @@ void ViewBinder::Bind(TSpinEdit &m, QSpinBox *w) {
     Add([&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
-        if (m.MinValue != m.MaxValue)
-            w->setRange(std::min(m.MinValue, m.MaxValue), std::max(m.MinValue, m.MaxValue));
-        else
-            w->setRange(INT_MIN, INT_MAX);
-        w->setSingleStep(m.Increment);
+        // Setting the range stops a held arrow's repeat: only on a change.
+        const int lo = m.MinValue != m.MaxValue ? std::min(m.MinValue, m.MaxValue) : INT_MIN;
+        const int hi = m.MinValue != m.MaxValue ? std::max(m.MinValue, m.MaxValue) : INT_MAX;
+        if (w->minimum() != lo || w->maximum() != hi)
+            w->setRange(lo, hi);
+        if (w->singleStep() != m.Increment)
+            w->setSingleStep(m.Increment);
         if (w->value() != m.Value())
             w->setValue(m.Value());
     });
 }
 
 void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
+    // The length limit holds for typing only (QLineEdit's own one cuts what a
+    // handler writes and resets the cursor whenever it is set).
+    w->setValidator(new TypingLimit(m, w));
     Connections.push_back(QObject::connect(w, &QLineEdit::textEdited, w, [this, &m](const QString &t) {
         RunAction([&m, t] { m.SetText(t.toStdString()); });
     }));
     Add([&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
-        w->setReadOnly(m.ReadOnly);
-        w->setMaxLength(m.MaxLength > 0 ? m.MaxLength : 32767);
+        if (w->isReadOnly() != m.ReadOnly)
+            w->setReadOnly(m.ReadOnly);
         const QString t = QtText(m.Text());
         if (w->text() != t)
             w->setText(t);
@@ -324,7 +348,8 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
     }
     Add([&m, w, s = ControlState(m, w), shown = size_t{0}, clears = m.ClearCount]() mutable {
         s.Sync();
-        w->setReadOnly(m.ReadOnly);
+        if (w->isReadOnly() != m.ReadOnly)
+            w->setReadOnly(m.ReadOnly);
         if (clears != m.ClearCount || m.Lines.size() < shown) {
             clears = m.ClearCount;
             w->clear();

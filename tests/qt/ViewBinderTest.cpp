@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextBlock>
@@ -104,6 +106,63 @@ private slots:
         QCOMPARE(clicks, 2);
         QCOMPARE(changes, 2);
         QCOMPARE(radioClicks, 1);
+    }
+
+    // Timer1 shows every model again each 10 ms: that must leave alone what
+    // the user is doing in a widget.
+    void refreshesLeaveTheUsersEditingAlone() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TEdit name, addr;
+        name.MaxLength = 16;
+        name.SetText("Please Select Chip...");
+        addr.MaxLength = 4;
+        TSpinEdit spin;
+        spin.MinValue = 0;
+        spin.MaxValue = 1000000;
+        spin.Increment = 10;
+        spin.SetValue(1000);
+        auto *nw = new QLineEdit(&top);
+        auto *aw = new QLineEdit(&top);
+        auto *sw = new QSpinBox(&top);
+        nw->move(0, 0);
+        aw->move(0, 40);
+        sw->setGeometry(0, 80, 120, 24);
+        b.Bind(name, nw);
+        b.Bind(addr, aw);
+        b.Bind(spin, sw);
+        top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&top));
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&b] { b.Refresh(); });
+        ticks.start(10);
+
+        // The limit is for typing; a handler's longer text is shown whole.
+        QCOMPARE(nw->text(), QString("Please Select Chip..."));
+        aw->setFocus();
+        QTest::keyClicks(aw, "0x123");
+        QCOMPARE(addr.Text(), std::string("0x12"));
+        QTest::keyClick(aw, Qt::Key_Left);
+        QTest::keyClick(aw, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::qWait(50);
+        QCOMPARE(aw->cursorPosition(), 2);
+        QCOMPARE(aw->selectedText(), QString("1"));
+        QTest::keyClick(aw, Qt::Key_A, Qt::ControlModifier);
+        QTest::qWait(50);
+        QCOMPARE(aw->selectedText(), QString("0x12"));
+
+        // Holding the up arrow goes on stepping.
+        QStyleOptionSpinBox opt;
+        opt.initFrom(sw);
+        opt.subControls = QStyle::SC_All;
+        opt.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+        const QPoint up =
+            sw->style()->subControlRect(QStyle::CC_SpinBox, &opt, QStyle::SC_SpinBoxUp, sw).center();
+        QTest::mousePress(sw, Qt::LeftButton, {}, up);
+        QTRY_VERIFY_WITH_TIMEOUT(spin.Value() >= 1040, 5000);
+        QTest::mouseRelease(sw, Qt::LeftButton, {}, up);
     }
 
     void memoAppendsNewLinesAndStartsOverAfterClear() {
