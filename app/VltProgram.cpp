@@ -107,4 +107,5 @@ void TVltProgram::WireForm() {
     f.CopyInformation1.OnClick = [&ctx] { CopyInformation1Click(ctx); };
     f.Timer1.OnTimer = [&ctx] { Timer1Timer(ctx); };
     WireChipSeltForm(ctx, f.ChipSeltForm);
+    WireLogCfgForm(ctx, f.LogCfgForm);
 }
