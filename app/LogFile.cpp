@@ -52,9 +52,24 @@ FilePtr OpenOrThrow(const std::string &path, int flags, const char *mode) {
 }
 
 void WriteLines(std::FILE *f, const std::string &path, const std::vector<std::string> &lines) {
-    for (const auto &line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fwrite("\r\n", 1, 2, f) != 2)
+    auto put = [&](const char *p, size_t n) {
+        if (std::fwrite(p, 1, n, f) != n)
             throw EInOutError("Write error on \"" + path + "\". " + std::strerror(errno));
+    };
+    for (const auto &line : lines) {
+        // A break inside a line (a file name may hold one) becomes a CR LF too.
+        size_t from = 0;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] != '\r' && line[i] != '\n')
+                continue;
+            put(line.data() + from, i - from);
+            put("\r\n", 2);
+            if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n')
+                ++i;
+            from = i + 1;
+        }
+        put(line.data() + from, line.size() - from);
+        put("\r\n", 2);
     }
 }
 

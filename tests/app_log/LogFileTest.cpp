@@ -114,6 +114,27 @@ TEST_F(LogFile, OperatorsFileFailureIsThrown) {
     EXPECT_TRUE(dialogs.Calls.empty());
 }
 
+TEST_F(LogFile, ABreakInsideAPanelLineIsWrittenAsCrLf) {
+    // A file name may carry a line break into the panel; the log still ends every line with CR LF.
+    struct Case {
+        const char *line, *written;
+    };
+    const Case cases[] = {
+        {"Load object file of \"/tmp/a\nb.bin\" at", "Load object file of \"/tmp/a\r\nb.bin\" at\r\n"},
+        {"a\r\nb", "a\r\nb\r\n"},
+        {"a\rb", "a\r\nb\r\n"},
+        {"a\n\nb", "a\r\n\r\nb\r\n"},
+    };
+    const auto file = dir / "mine.log";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        SaveLinesToFile(file.string(), {c.line});
+        EXPECT_EQ(Read(file), c.written);
+        AppendLinesToFile(file.string(), {c.line});
+        EXPECT_EQ(Read(file), std::string(c.written) + c.written);
+    }
+}
+
 TEST_F(LogFile, AFileNobodyReadsFailsInsteadOfWaiting) {
     // A named pipe without a reader: opening it to write would wait for one forever.
     const auto fifo = dir / "pipe.log";
