@@ -100,6 +100,7 @@ void TVltProgram::WireForm() {
     f.SaveFile1.OnClick = [&ctx] { FileSaveBtnClick(ctx); };
     f.SaveReadOutDatatoFile1.OnClick = [&ctx] { SaveReadOutDatatoFile1Click(ctx); };
     f.About1.OnClick = [&ctx] { About1Click(ctx); };
+    f.AboutForm.OKButton.OnClick = [&f] { f.AboutForm.Close(); };
     f.CfgLog.OnClick = [&ctx] { CfgLogClick(ctx); };
     f.SaveInfotoFile1.OnClick = [&ctx] { SaveInfotoFile1Click(ctx); };
     f.SaveInfotoFile2.OnClick = [&ctx] { SaveInfotoFile1Click(ctx); };
