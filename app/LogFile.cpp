@@ -1,9 +1,14 @@
 #include "app/LogFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
@@ -23,17 +28,48 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FilePtr OpenOrThrow(const std::string &path, const char *mode) {
-    FilePtr f(std::fopen(path.c_str(), mode));
-    if (!f)
-        throw EInOutError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    return f;
+[[noreturn]] void ThrowCannotCreate(const std::string &path, int err) {
+    throw EInOutError("Cannot create file \"" + path + "\". " + std::strerror(err));
+}
+
+// The open itself never waits: a named pipe nobody reads fails at once
+// instead of holding the window until a reader turns up.
+FilePtr OpenOrThrow(const std::string &path, int flags, const char *mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0666);
+    if (fd < 0)
+        ThrowCannotCreate(path, errno);
+    // Writes may wait as usual once the file is open.
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    std::FILE *f = ::fdopen(fd, mode);
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        ThrowCannotCreate(path, err);
+    }
+    return FilePtr(f);
 }
 
 void WriteLines(std::FILE *f, const std::string &path, const std::vector<std::string> &lines) {
-    for (const auto &line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fwrite("\r\n", 1, 2, f) != 2)
+    auto put = [&](const char *p, size_t n) {
+        if (std::fwrite(p, 1, n, f) != n)
             throw EInOutError("Write error on \"" + path + "\". " + std::strerror(errno));
+    };
+    for (const auto &line : lines) {
+        // A break inside a line (a file name may hold one) becomes a CR LF too.
+        size_t from = 0;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] != '\r' && line[i] != '\n')
+                continue;
+            put(line.data() + from, i - from);
+            put("\r\n", 2);
+            if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n')
+                ++i;
+            from = i + 1;
+        }
+        put(line.data() + from, line.size() - from);
+        put("\r\n", 2);
     }
 }
 
@@ -53,18 +89,16 @@ std::string Underscored(std::string s) {
 } // namespace
 
 void SaveLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
-    FilePtr f = OpenOrThrow(path, "wb");
+    FilePtr f = OpenOrThrow(path, O_TRUNC, "wb");
     WriteLines(f.get(), path, lines);
     CloseOrThrow(std::move(f), path);
 }
 
 void AppendLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
-    // "ab" creates a missing file; test first so only a new file gets the header.
-    std::FILE *probe = std::fopen(path.c_str(), "rb");
-    const bool exists = probe != nullptr;
-    if (probe)
-        std::fclose(probe);
-    FilePtr f = OpenOrThrow(path, "ab");
+    // Opening creates a missing file; look first so only a new file gets the header.
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    FilePtr f = OpenOrThrow(path, O_APPEND, "ab");
     if (!exists)
         WriteLines(f.get(), path, {kAppendHeader});
     WriteLines(f.get(), path, lines);

@@ -100,6 +100,7 @@ void TVltProgram::WireForm() {
     f.SaveFile1.OnClick = [&ctx] { FileSaveBtnClick(ctx); };
     f.SaveReadOutDatatoFile1.OnClick = [&ctx] { SaveReadOutDatatoFile1Click(ctx); };
     f.About1.OnClick = [&ctx] { About1Click(ctx); };
+    f.AboutForm.OKButton.OnClick = [&f] { f.AboutForm.Close(); };
     f.CfgLog.OnClick = [&ctx] { CfgLogClick(ctx); };
     f.SaveInfotoFile1.OnClick = [&ctx] { SaveInfotoFile1Click(ctx); };
     f.SaveInfotoFile2.OnClick = [&ctx] { SaveInfotoFile1Click(ctx); };
@@ -107,4 +108,5 @@ void TVltProgram::WireForm() {
     f.CopyInformation1.OnClick = [&ctx] { CopyInformation1Click(ctx); };
     f.Timer1.OnTimer = [&ctx] { Timer1Timer(ctx); };
     WireChipSeltForm(ctx, f.ChipSeltForm);
+    WireLogCfgForm(ctx, f.LogCfgForm);
 }

@@ -5,8 +5,13 @@
 #include "platform/EventQueue.h"
 #include "serial/Comm.h"
 
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 using Kind = RecordingDialogs::Kind;
 using LogFile = LogFixture;
@@ -107,6 +112,69 @@ TEST_F(LogFile, OperatorsFileFailureIsThrown) {
         EXPECT_THROW(FormClose(ctx), EInOutError) << mode;
     }
     EXPECT_TRUE(dialogs.Calls.empty());
+}
+
+TEST_F(LogFile, ABreakInsideAPanelLineIsWrittenAsCrLf) {
+    // A file name may carry a line break into the panel; the log still ends every line with CR LF.
+    struct Case {
+        const char *line, *written;
+    };
+    const Case cases[] = {
+        {"Load object file of \"/tmp/a\nb.bin\" at", "Load object file of \"/tmp/a\r\nb.bin\" at\r\n"},
+        {"a\r\nb", "a\r\nb\r\n"},
+        {"a\rb", "a\r\nb\r\n"},
+        {"a\n\nb", "a\r\n\r\nb\r\n"},
+    };
+    const auto file = dir / "mine.log";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        SaveLinesToFile(file.string(), {c.line});
+        EXPECT_EQ(Read(file), c.written);
+        AppendLinesToFile(file.string(), {c.line});
+        EXPECT_EQ(Read(file), std::string(c.written) + c.written);
+    }
+}
+
+TEST_F(LogFile, AFileNobodyReadsFailsInsteadOfWaiting) {
+    // A named pipe without a reader: opening it to write would wait for one forever.
+    const auto fifo = dir / "pipe.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    AddLines(1);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    form.LogCfgForm.EditLogName.SetText(fifo.string());
+    struct Case {
+        const char *what;
+        std::function<void()> write;
+    };
+    const Case cases[] = {
+        {"new file",
+         [&] {
+             form.LogCfgForm.RadioGrpMod.ItemIndex = 0;
+             FormClose(ctx);
+         }},
+        {"append",
+         [&] {
+             form.LogCfgForm.RadioGrpMod.ItemIndex = 2;
+             FormClose(ctx);
+         }},
+        {"save info",
+         [&] {
+             dialogs.FileAnswers = {fifo.string()};
+             SaveInfotoFile1Click(ctx);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto done = std::async(std::launch::async, c.write);
+        if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "still waiting for a reader";
+            // Both ends at once let any open of it go on.
+            const int both = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+            done.wait();
+            ::close(both);
+        }
+        EXPECT_THROW(done.get(), EInOutError);
+    }
 }
 
 TEST_F(LogFile, SaveInfoWritesThePanelWhereTheOperatorSays) {
