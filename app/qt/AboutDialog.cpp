@@ -23,6 +23,5 @@ AboutDialog::AboutDialog(TAboutForm &form, ViewBinder &views, QtDialogs &dialogs
     auto *ok = new QPushButton(this);
     ok->setObjectName("OKButton");
     ok->setGeometry(form.OKButton.Left, form.OKButton.Top, form.OKButton.Width, form.OKButton.Height);
-    // The box has no code of its own: OK just ends it.
-    views.Bind(form.OKButton, ok, [&form] { form.Close(); });
+    views.Bind(form.OKButton, ok);
 }

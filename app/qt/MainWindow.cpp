@@ -19,14 +19,10 @@
 #include <QTableView>
 #include <QToolButton>
 
-#include "app/FileLoading.h"
-#include "app/LogCfg.h"
-#include "app/LogFile.h"
 #include "app/VltProgram.h"
 #include "app/qt/Pictures.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/QtDialogs.h"
-#include "protocol/VltContext.h"
 
 namespace {
 
@@ -45,14 +41,13 @@ template <class W> W *MainWindow::Make(const std::string &name, QWidget *parent,
 }
 
 MainWindow::MainWindow(TVltProgram &program, QtDialogs &dialogs)
-    : Program(program), Form(program.Form()), Ctx(program.Context()), Dialogs(dialogs),
+    : Program(program), Form(program.Form()), Dialogs(dialogs),
       Views(std::make_unique<ViewBinder>([this](const ViewBinder::Action &a) { Run(a); })) {
     setObjectName("ProgramVLT");
     setWindowTitle(QString::fromStdString(Form.Caption));
     // System menu and minimise box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    WireFallbacks();
 
     auto *central = new QWidget(this);
     central->setFixedSize(Form.Panel1.Width, Form.ViewPageCtrl.Top + Form.ViewPageCtrl.Height);
@@ -89,17 +84,6 @@ MainWindow::MainWindow(TVltProgram &program, QtDialogs &dialogs)
 MainWindow::~MainWindow() {
     Program.OnCloseRequest = nullptr;
     Timer1.stop();
-}
-
-void MainWindow::WireFallbacks() {
-    // The log items are wired here when the program object leaves them open.
-    if (!Form.CfgLog.OnClick)
-        Form.CfgLog.OnClick = [this] { CfgLogClick(Ctx); };
-    for (TMenuItem *m : {&Form.SaveInfotoFile1, &Form.SaveInfotoFile2})
-        if (!m->OnClick)
-            m->OnClick = [this] { SaveInfotoFile1Click(Ctx); };
-    if (!Form.LogCfgForm.OK.OnClick)
-        WireLogCfgForm(Ctx, Form.LogCfgForm);
 }
 
 void MainWindow::BuildToolbar(QWidget *central) {
@@ -283,7 +267,7 @@ void MainWindow::keyPressEvent(QKeyEvent *e) {
         return;
     }
     char key = text[0];
-    Run([this, &key] { FormKeyPress(Ctx, key); });
+    Run([this, &key] { Program.KeyPress(key); });
 }
 
 void MainWindow::moveEvent(QMoveEvent *e) {
@@ -294,7 +278,7 @@ void MainWindow::moveEvent(QMoveEvent *e) {
 
 void MainWindow::closeEvent(QCloseEvent *e) {
     try {
-        FormClose(Ctx);
+        Program.Closing();
     } catch (const std::exception &err) {
         // The log could not be written: the window stays open, its ports closed.
         Dialogs.Error(err.what());

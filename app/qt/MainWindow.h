@@ -13,7 +13,6 @@
 class QtDialogs;
 class TVltProgram;
 struct TProgramVLT;
-struct VltContext;
 class QTabWidget;
 class QPlainTextEdit;
 class QProgressBar;
@@ -49,11 +48,9 @@ private:
     void BuildToolbar(QWidget *central);
     void BuildChipPage(QWidget *page);
     void BuildMenus();
-    void WireFallbacks();
 
     TVltProgram &Program;
     TProgramVLT &Form;
-    VltContext &Ctx;
     QtDialogs &Dialogs;
     std::unique_ptr<ViewBinder> Views;
     QTimer Timer1;

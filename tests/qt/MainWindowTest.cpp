@@ -396,6 +396,32 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
+    void menuAndPopupSaveThePanelToTheFileGiven() {
+        Station s(0);
+        QTRY_VERIFY(!s.Form().InfoMemo.Lines.empty());
+        QMenu *popup = s.W("InfoMemo")->findChild<QMenu *>();
+        QVERIFY(popup);
+        const std::pair<const char *, QAction *> items[] = {
+            {"menu.log", s.Main().Action("SaveInfotoFile2")},
+            {"popup.log", popup->actions().at(2)},
+        };
+        for (const auto &[name, action] : items) {
+            const fs::path file = s.Dir / name;
+            s.Form().AddInfoLine(name);
+            s.Main().RefreshAll();
+            ModalWatch watch([&](QWidget *w) {
+                auto *fd = qobject_cast<QFileDialog *>(w);
+                QVERIFY(fd);
+                fd->selectFile(QString::fromStdString(file.string()));
+                QMetaObject::invokeMethod(fd, "accept");
+            });
+            action->trigger();
+            std::ifstream in(file, std::ios::binary);
+            const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            QCOMPARE(got, s.Form().InfoMemo.Text());
+        }
+    }
+
     void logIsWrittenAtCloseForEachMode() {
         struct Case {
             const char *what;
