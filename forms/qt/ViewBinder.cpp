@@ -98,21 +98,19 @@ struct ControlState {
 };
 
 // Refuses typing that would make the text longer than the model's limit;
-// shorter edits of a longer text (written by a handler) are allowed.
+// shorter edits of a longer text (written by a handler) are allowed. The
+// model holds the text shown before this edit.
 class TypingLimit : public QValidator {
 public:
-    TypingLimit(const TEdit &m, QLineEdit *w) : QValidator(w), M(m), Shown(w->text().size()) {
-        // The edit's text is already the new one while it asks: keep the last one.
-        connect(w, &QLineEdit::textChanged, this, [this](const QString &t) { Shown = t.size(); });
-    }
+    TypingLimit(const TEdit &m, QObject *parent) : QValidator(parent), M(m) {}
     State validate(QString &input, int &) const override {
-        const bool longer = input.size() > Shown;
-        return M.MaxLength > 0 && input.size() > M.MaxLength && longer ? Invalid : Acceptable;
+        if (M.MaxLength <= 0 || input.size() <= M.MaxLength)
+            return Acceptable;
+        return input.size() > QtText(M.Text()).size() ? Invalid : Acceptable;
     }
 
 private:
     const TEdit &M;
-    qsizetype Shown;
 };
 
 } // namespace

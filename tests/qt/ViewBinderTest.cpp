@@ -141,6 +141,11 @@ private slots:
 
         // The limit is for typing; a handler's longer text is shown whole.
         QCOMPARE(nw->text(), QString("Please Select Chip..."));
+        nw->setFocus();
+        QTest::keyClick(nw, Qt::Key_End);
+        QTest::keyClick(nw, Qt::Key_Backspace);
+        QTest::keyClicks(nw, "xy");
+        QCOMPARE(name.Text(), std::string("Please Select Chip.."));
         aw->setFocus();
         QTest::keyClicks(aw, "0x123");
         QCOMPARE(addr.Text(), std::string("0x12"));
