@@ -151,9 +151,9 @@ TProgramVLT::TProgramVLT() {
     LabelDevice.Caption = "Device:   ";
     LabelDevice.SetBounds(6, 14, 46, 20);
     ComboBoxCOM.Text = "Select COM Port......";
-    ComboBoxCOM.SetBounds(50, 10, 80, 24);
-    Button(BitBtnFresh, "Fresh Device", "", 132, 8, 84, 28);
-    Button(BitBtnFindCOM, "Connnect Device", "", 218, 8, 96, 28);
+    ComboBoxCOM.SetBounds(50, 10, 74, 24);
+    Button(BitBtnFresh, "Fresh Device", "", 126, 8, 84, 28);
+    Button(BitBtnFindCOM, "Connnect Device", "", 212, 8, 104, 28);
 
     // Right part: device line, information panel, channel rows.
     InfoPanel.Caption = "Device = ??????";
