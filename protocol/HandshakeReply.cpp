@@ -5,6 +5,7 @@
 #include "forms/Controls.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Format.h"
+#include "protocol/ChannelFrame.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/Frame.h"
 #include "protocol/PortDiscovery.h"
@@ -12,11 +13,8 @@
 
 void HandleHandshakeReply(VltContext &ctx, int n, uint16_t rxCount) {
     const size_t k = static_cast<size_t>(n - 1);
-    uint16_t count = rxCount;
     uint16_t length = 0;
-    const uint8_t decoded = DecodeFrame(ctx.ChannelRxBuffer[k], ctx.PacketBuf[k], length, count);
-    ctx.ChannelRxCount[k] = count;
-    if (decoded != kFrameOk)
+    if (DecodeChannelFrame(ctx, n, rxCount, length) != kFrameOk)
         return;
     // A fresh copy each time: a match overwrites it with the full name.
     TDeviceNameField name = ExpectedDeviceName;

@@ -5,6 +5,7 @@
 #include "app/ReadDisplay.h"
 #include "forms/Controls.h"
 #include "platform/Format.h"
+#include "protocol/ChannelFrame.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/ChipInfoReport.h"
 #include "protocol/CommandPackets.h"
@@ -40,11 +41,8 @@ uint32_t BlockBase(uint16_t pos) {
 
 void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     const size_t k = Index(n);
-    uint16_t count = rxCount;
     uint16_t length = 0;
-    const uint8_t decoded = DecodeFrame(ctx.ChannelRxBuffer[k], ctx.PacketBuf[k], length, count);
-    ctx.ChannelRxCount[k] = count;
-    if (decoded != kFrameOk)
+    if (DecodeChannelFrame(ctx, n, rxCount, length) != kFrameOk)
         return;
     if (ctx.ChannelOpCode[k] == OpIdle) {
         HandleProgressReport(ctx, n);
