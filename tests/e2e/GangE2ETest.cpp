@@ -68,9 +68,10 @@ TEST(GangE2E, FifthProgrammerIsListedButNotBound) {
     EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 5u);
     EXPECT_EQ(r.Form().ComboBoxCOM.Items[4], r.Dev(5).PortPath());
     EXPECT_EQ(r.Pauses.size(), 4u);
-    // Give a stray probe time to be answered: the fifth device has seen none.
-    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_EQ(r.Dev(5).Counters().Probes, 0u);
+    // No channel holds the fifth port, so nothing can ever be written to it.
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_NE(r.Program.Comm(n).CommName(), r.Dev(5).PortPath()) << n;
+    EXPECT_EQ(r.Dev(5).Counters().BytesIn, 0u);
 }
 
 TEST(GangE2E, DownloadAndProgram64KBOnFourChannelsAtOnce) {
@@ -270,7 +271,13 @@ TEST(GangE2E, AwkwardDeliveriesOfAReplyAreHandledOnce) {
         c.fault(r.Dev(1));
         r.Form().SpdBtnProg.Click();
         ASSERT_TRUE(r.PumpUntil([&] { return r.Idle(1); }));
-        r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50)); // anything trailing
+        // The closing packet answered and every byte the device sent handled: a
+        // duplicate would have been seen by now.
+        ASSERT_TRUE(r.Dev(1).WaitFor([](const TSimDevice &d) {
+            auto c = d.Commands();
+            return !c.empty() && c.back() == 0x86 && !d.Sending();
+        }));
+        ASSERT_TRUE(r.PumpUntilDelivered(1));
         const auto t = r.ChannelTexts(1);
         EXPECT_EQ(CountOf(t, "Counter : 1"), 1u);
         EXPECT_EQ(CountOf(t, "Operation Success!"), 1u);
@@ -329,6 +336,9 @@ TEST(GangE2E, LineErrorClearsBusyWhileTheCodeStays) {
 TEST(GangE2E, FreshDeviceUnbindsEveryChannelWithoutAProbe) {
     GangRig r;
     r.ShowAndConnect();
+    std::array<uint64_t, 4> closes{};
+    for (int n = 1; n <= 4; ++n)
+        closes[r.k(n)] = r.Dev(n).Counters().HostCloses;
     r.Form().BitBtnFresh.Click();
     EXPECT_EQ(r.Form().ComboBoxCOM.Items.size(), 4u); // listed again: the ports are free now
     for (int n = 1; n <= 4; ++n) {
@@ -337,9 +347,13 @@ TEST(GangE2E, FreshDeviceUnbindsEveryChannelWithoutAProbe) {
         EXPECT_FALSE(r.Program.Comm(n).IsOpen());
         EXPECT_FALSE(r.Form().DevSpdBtn(n).Enabled);
     }
-    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
-    for (int n = 1; n <= 4; ++n)
+    // Each device has seen its port closed, so it has read all that was written before.
+    for (int n = 1; n <= 4; ++n) {
+        const uint64_t before = closes[r.k(n)];
+        ASSERT_TRUE(r.Dev(n).WaitFor([&](const TSimDevice &d) { return d.Counters().HostCloses > before; }))
+            << n;
         EXPECT_EQ(r.Dev(n).Counters().Probes, 1u);
+    }
     // Connnect Device binds and probes them again.
     r.Form().BitBtnFindCOM.Click();
     ASSERT_TRUE(r.PumpUntil([&] { return r.Ctx().ChannelConnected[3] == 1; }));
@@ -349,6 +363,7 @@ TEST(GangE2E, FreshDeviceUnbindsEveryChannelWithoutAProbe) {
 TEST(GangE2E, PortThatVanishesBeforeItsOpenEndsTheScanThere) {
     GangRig r(3);
     r.ShowAndConnect();
+    const uint64_t closes2 = r.Dev(2).Counters().HostCloses, closes3 = r.Dev(3).Counters().HostCloses;
     // Listed by the scan, gone by the time channel 2 opens it.
     const std::string ghost = (r.Dir / "ghost-port").string();
     { std::ofstream(ghost).put('\0'); }
@@ -384,7 +399,11 @@ TEST(GangE2E, PortThatVanishesBeforeItsOpenEndsTheScanThere) {
     EXPECT_EQ(r.Dev(1).Counters().Probes, 2u);
     for (int n : {2, 3, 4})
         EXPECT_EQ(r.Ctx().ChannelConnected[r.k(n)], 0) << n;
-    r.Queue.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
-    EXPECT_EQ(r.Dev(2).Counters().Probes, 1u);
-    EXPECT_EQ(r.Dev(3).Counters().Probes, 1u);
+    // Devices 2 and 3 have seen their ports closed by the new scan, and after
+    // that no channel holds them.
+    for (auto [n, before] : {std::pair{2, closes2}, std::pair{3, closes3}}) {
+        ASSERT_TRUE(r.Dev(n).WaitFor([&](const TSimDevice &d) { return d.Counters().HostCloses > before; }))
+            << n;
+        EXPECT_EQ(r.Dev(n).Counters().Probes, 1u);
+    }
 }

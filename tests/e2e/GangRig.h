@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
 #include "protocol/VltContext.h"
+#include "serial/Comm.h"
 #include "tools/devsim/SimDevice.h"
 
 struct GangRig {
@@ -27,6 +29,7 @@ struct GangRig {
     TVltProgram Program{Queue, Dialogs, Clock};
     std::filesystem::path Dir;
     std::vector<unsigned> Pauses;
+    std::array<uint64_t, kChannels> Taken{}; // bytes each channel's receive handler was given
 
     explicit GangRig(size_t devices = 4, const TSimOptions &opt = {}) : Gang(devices, opt) {
         Dir = std::filesystem::temp_directory_path() /
@@ -41,6 +44,14 @@ struct GangRig {
             return map;
         };
         Program.PortScan.Pause = [this](unsigned ms) { Pauses.push_back(ms); };
+        for (size_t i = 0; i < kChannels; ++i) {
+            TComm &comm = Program.Comm(static_cast<int>(i + 1));
+            comm.OnReceiveData = [this, i, inner = comm.OnReceiveData](TComm &c, const uint8_t *buf,
+                                                                       uint16_t len) {
+                Taken[i] += len;
+                inner(c, buf, len);
+            };
+        }
     }
     ~GangRig() {
         Program.ClosePorts();
@@ -56,6 +67,14 @@ struct GangRig {
 
     bool PumpUntil(const std::function<bool()> &done, int limitMs = 20000) {
         return Queue.PumpUntil(done, std::chrono::milliseconds(limitMs));
+    }
+    // Waits until device n has written all it decided to send and channel n's
+    // receive handler has taken every byte of it: nothing is still on its way.
+    bool PumpUntilDelivered(int n) {
+        TSimDevice &d = Dev(n);
+        if (!d.WaitFor([](const TSimDevice &x) { return !x.Sending(); }))
+            return false;
+        return PumpUntil([&] { return Taken[k(n)] == d.Counters().BytesOut; });
     }
     bool Idle(int n) { return Ctx().ChannelBusy[k(n)] == 0; }
     bool AllIdle() {

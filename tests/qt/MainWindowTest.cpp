@@ -50,6 +50,9 @@ public:
                 Poll.stop();
             // With every, boxes that come up while act runs (nested) are handled too.
             Act(w);
+            // A check that failed inside must not leave the test waiting on an open box.
+            if (QTest::currentTestFailed() && Last && Last->isVisible())
+                Last->close();
         });
         Poll.start(5);
     }
@@ -68,6 +71,14 @@ void ClickOk(QWidget *w) {
 
 QStringList MemoLines(QWidget *memo) {
     return static_cast<QPlainTextEdit *>(memo)->toPlainText().split('\n');
+}
+
+// Keys and short-cuts reach the application's active window. Waiting for the
+// window's own activation is not enough offscreen: a popup's late activation
+// can land after it closed and leave it "active" although hidden.
+bool MainWindowActive(QWidget &main) {
+    main.activateWindow();
+    return QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }, 5000);
 }
 
 bool AnyLineEndsWith(const QStringList &lines, const QString &tail) {
@@ -116,16 +127,20 @@ struct Station {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    // Picks a chip model through the chip button and its menu.
+    // Picks a chip model through the chip button and its menu; returns with the
+    // chip window closed and the main window active again.
     static void ChooseChip(Station &s, const QString &caption) {
         ModalWatch watch([&s, caption](QWidget *) {
             QMenu *menu = s.Windows->ChipSelt().Menu();
-            QTRY_VERIFY(menu->isVisible());
+            // Clicked only once the menu has taken the focus, so no activation of it is still on its way.
+            QTRY_VERIFY(menu->isVisible() && QGuiApplication::focusWindow() == menu->windowHandle());
             for (QAction *a : menu->actions())
                 if (a->text() == caption)
                     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
         });
         QTest::mouseClick(s.W("DevButton"), Qt::LeftButton);
+        QTRY_VERIFY(!s.Windows->ChipSelt().isVisible());
+        QVERIFY(MainWindowActive(s.Main()));
     }
     // Loads a file through the toolbar's Load button and the file dialog.
     static void LoadFile(Station &s, const fs::path &file) {
@@ -205,8 +220,7 @@ private slots:
             const size_t before = dev.PacketCount();
             ModalWatch ok(ClickOk, true); // status boxes are answered as they come
             // The offscreen platform does not give the focus back after a box.
-            s.Main().activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+            QVERIFY(MainWindowActive(s.Main()));
             act();
             auto sent = [&] {
                 const auto cmds = dev.Commands();
@@ -245,8 +259,8 @@ private slots:
         {
             ModalWatch watch(answer(bin));
             QTest::keyClick(&s.Main(), Qt::Key_L, Qt::ControlModifier);
+            QTRY_COMPARE(s.Ctx().DataLoaded, uint8_t{1});
         }
-        QCOMPARE(s.Ctx().DataLoaded, uint8_t{1});
         const fs::path out = s.Dir / "out.bin";
         QStringList boxes;
         {
@@ -260,16 +274,14 @@ private slots:
                     }
                 },
                 true);
-            s.Main().activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+            QVERIFY(MainWindowActive(s.Main()));
             QTest::keyClick(&s.Main(), Qt::Key_S, Qt::ControlModifier);
             QTRY_COMPARE(boxes.size(), 1);
         }
         QCOMPARE(boxes.first(),
                  QString("FIle \"%1\" has been saved!").arg(QString::fromStdString(out.string())));
         QVERIFY(fs::file_size(out) > 0);
-        s.Main().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&s.Main()));
+        QVERIFY(MainWindowActive(s.Main()));
         QTest::keyClick(&s.Main(), Qt::Key_X, Qt::ControlModifier);
         QTRY_VERIFY(!s.Main().isVisible());
     }
@@ -283,8 +295,10 @@ private slots:
         LoadFile(s, bin);
         QTRY_VERIFY(s.Ctx().DataLoaded == 1);
 
-        // Channel 1 fails at once; channel 2's reply dribbles in meanwhile.
+        // Channel 1 fails at once; channel 2's reply is held back until the box
+        // is open, then dribbles in.
         s.Gang.Device(0).InjectStatus(0x25);
+        s.Gang.Device(1).InjectHold();
         s.Gang.Device(1).InjectSplit(4, std::chrono::milliseconds(25));
         bool sawBox = false;
         ModalWatch watch(
@@ -297,7 +311,10 @@ private slots:
                 QVERIFY(box);
                 QCOMPARE(box->text(), QString("Unknow Command!"));
                 sawBox = true;
+                QTRY_VERIFY_WITH_TIMEOUT(s.Gang.Device(1).HoldsReply(), 10000);
+                QCOMPARE(s.Ctx().ChannelBusy[1], uint8_t{1});
                 // While this box stays open, channel 2 finishes.
+                s.Gang.Device(1).ReleaseHeld();
                 QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelBusy[1] == 0, 10000);
                 QVERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), " Device 2 : Operation Success!"));
                 QVERIFY(box->isVisible());

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
@@ -21,21 +22,38 @@ QByteArray Asset(const char *name) {
 }
 
 // Closes the modal box that opens next, once the event loop runs inside it.
-void AcceptNextModal(std::function<void()> whileOpen = {}) {
-    QTimer::singleShot(0, [whileOpen] {
+// Watches only while it lives and for at most ten seconds; Came tells whether
+// a box came at all.
+class NextModal {
+public:
+    explicit NextModal(std::function<void()> whileOpen = {}) : WhileOpen(std::move(whileOpen)) {
+        Since.start();
+        QObject::connect(&Poll, &QTimer::timeout, [this] { Check(); });
+        Poll.start(1);
+    }
+    bool Came = false;
+
+private:
+    void Check() {
         QWidget *w = QApplication::activeModalWidget();
         if (!w) {
-            AcceptNextModal(whileOpen);
+            if (Since.hasExpired(10000))
+                Poll.stop();
             return;
         }
-        if (whileOpen)
-            whileOpen();
+        Poll.stop();
+        Came = true;
+        if (WhileOpen)
+            WhileOpen();
         if (auto *box = qobject_cast<QMessageBox *>(w))
             box->button(QMessageBox::Ok)->click();
         else if (auto *dlg = qobject_cast<QDialog *>(w))
             dlg->reject();
-    });
-}
+    }
+    std::function<void()> WhileOpen;
+    QElapsedTimer Since;
+    QTimer Poll;
+};
 
 } // namespace
 
@@ -99,7 +117,7 @@ private slots:
         QtDialogs dialogs(nullptr, "Pelmor200VLT Chip Programmer");
         int ran = 0;
         bool ranWhileOpen = false;
-        AcceptNextModal([&] {
+        NextModal modal([&] {
             // Posted from a worker thread while the box is open.
             std::thread t([&] { queue.Post([&] { ++ran; }); });
             t.join();
@@ -140,8 +158,9 @@ private slots:
         TFileDialog dlg;
         dlg.Filter = "All Binary Files(*.BIN)|*.BIN";
         dlg.FileName = "/tmp/previous.bin";
-        AcceptNextModal();
+        NextModal modal;
         QCOMPARE(dialogs.SaveFile(dlg), std::optional<std::string>());
+        QVERIFY(modal.Came);
         QCOMPARE(dlg.FileName, std::string("/tmp/previous.bin"));
     }
 };

@@ -28,6 +28,13 @@ constexpr int kClosedPollMs = 10;
 // A reply that cannot be written within this time is dropped.
 constexpr int kWriteStallMs = 3000;
 
+// Bytes for the master side, written in chunks with a pause between.
+struct TOutput {
+    std::vector<uint8_t> Bytes;
+    size_t Chunk = 0;
+    std::chrono::milliseconds Pause{0};
+};
+
 [[noreturn]] void Fail(const char *what) {
     throw std::system_error(errno, std::generic_category(), what);
 }
@@ -55,6 +62,10 @@ struct TSimDevice::TState {
     std::vector<uint8_t> Garbage;
     std::optional<std::vector<uint8_t>> Second;
     std::optional<size_t> Truncate;
+    bool Hold = false;
+    std::optional<TOutput> Held; // a held reply, sent on release
+    bool ReleaseRequested = false;
+    bool Writing = false; // the thread writes bytes it took under the lock
 
     // Requests to the device thread.
     std::deque<std::vector<uint8_t>> Outbox;
@@ -144,12 +155,6 @@ bool WriteAll(int fd, const uint8_t *data, size_t len) {
     return true;
 }
 
-struct TOutput {
-    std::vector<uint8_t> Bytes;
-    size_t Chunk = 0;
-    std::chrono::milliseconds Pause{0};
-};
-
 } // namespace
 
 void TSimDevice::Run() {
@@ -165,14 +170,23 @@ void TSimDevice::Run() {
         for (size_t at = 0; at < out.Bytes.size(); at += step) {
             if (at > 0)
                 std::this_thread::sleep_for(out.Pause);
-            if (!WriteAll(Master, out.Bytes.data() + at, std::min(step, out.Bytes.size() - at)))
+            const size_t len = std::min(step, out.Bytes.size() - at);
+            if (!WriteAll(Master, out.Bytes.data() + at, len))
                 return false;
+            std::lock_guard lk(Mutex);
+            S->Counters.BytesOut += len;
         }
         return true;
+    };
+    auto doneWriting = [&] {
+        S->Writing = false;
+        NotifyChange();
     };
 
     for (;;) {
         std::deque<std::vector<uint8_t>> outbox;
+        std::optional<TOutput> held;
+        bool writing = false;
         {
             std::lock_guard lk(Mutex);
             if (S->Stop)
@@ -184,6 +198,19 @@ void TSimDevice::Run() {
                 NotifyChange();
             }
             outbox.swap(S->Outbox);
+            if (S->ReleaseRequested && S->Held) {
+                held = std::move(*S->Held);
+                S->Held.reset();
+            }
+            S->ReleaseRequested = false;
+            S->Writing = writing = held || !outbox.empty();
+        }
+        if (held) {
+            bool ok = emit(*held);
+            held.reset();
+            std::lock_guard lk(Mutex);
+            ++(ok ? S->Counters.Replies : S->Counters.RepliesDropped);
+            NotifyChange();
         }
         for (auto &bytes : outbox) {
             bool ok = emit(TOutput{std::move(bytes)});
@@ -191,6 +218,10 @@ void TSimDevice::Run() {
             if (ok)
                 ++S->Counters.Reports;
             NotifyChange();
+        }
+        if (writing) {
+            std::lock_guard lk(Mutex);
+            doneWriting();
         }
 
         pollfd pf[2] = {{WakeRead, POLLIN, 0}, {Master, POLLIN, 0}};
@@ -310,11 +341,18 @@ void TSimDevice::Run() {
                 out.Chunk = S->SplitChunk;
                 out.Pause = S->SplitPause;
                 S->SplitChunk = 0;
+                if (S->Hold) {
+                    S->Hold = false;
+                    S->Held = std::move(out);
+                    NotifyChange();
+                    continue;
+                }
+                S->Writing = true;
             }
             bool ok = emit(out);
             std::lock_guard lk(Mutex);
             ++(ok ? S->Counters.Replies : S->Counters.RepliesDropped);
-            NotifyChange();
+            doneWriting();
         }
     }
 }
@@ -357,6 +395,29 @@ void TSimDevice::InjectSecondFrame(std::vector<uint8_t> packet) {
     S->Second = std::move(packet);
 }
 
+void TSimDevice::InjectHold() {
+    std::lock_guard lk(Mutex);
+    S->Hold = true;
+}
+
+void TSimDevice::ReleaseHeld() {
+    {
+        std::lock_guard lk(Mutex);
+        S->ReleaseRequested = true;
+    }
+    Wake();
+}
+
+bool TSimDevice::Sending() const {
+    std::lock_guard lk(Mutex);
+    return S->Writing || !S->Outbox.empty() || (S->ReleaseRequested && S->Held);
+}
+
+bool TSimDevice::HoldsReply() const {
+    std::lock_guard lk(Mutex);
+    return S->Held.has_value();
+}
+
 void TSimDevice::InjectVerifyWords(uint16_t w8, uint16_t w10, uint16_t w24, uint16_t w26) {
     std::lock_guard lk(Mutex);
     S->Proto.InjectedVerifyWords = std::array<uint16_t, 4>{w8, w10, w24, w26};
@@ -371,6 +432,7 @@ void TSimDevice::ClearFaults() {
     S->Garbage.clear();
     S->Second.reset();
     S->Truncate.reset();
+    S->Hold = false;
     S->Proto.InjectedVerifyWords.reset();
 }
 

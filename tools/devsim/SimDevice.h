@@ -66,6 +66,7 @@ struct TSimCounters {
     uint64_t Replies = 0;        // replies written
     uint64_t RepliesDropped = 0; // replies not written (silence, hang-up, write stall)
     uint64_t Reports = 0;        // progress reports and raw bytes written (one per call)
+    uint64_t BytesOut = 0;       // bytes written to the program
     uint64_t HostCloses = 0;     // times the program side closed the port
 };
 
@@ -107,6 +108,11 @@ public:
     // A second frame follows the next reply in the same write: this packet,
     // framed with a correct check word, or a copy of the reply when empty.
     void InjectSecondFrame(std::vector<uint8_t> packet = {});
+    // The next reply is kept back until ReleaseHeld() sends it (with the
+    // split armed for it, if any); HoldsReply() tells that it is waiting.
+    void InjectHold();
+    void ReleaseHeld();
+    bool HoldsReply() const;
     // The next 0xBA reply carries these four words (bytes 8, 10, 24, 26).
     void InjectVerifyWords(uint16_t w8, uint16_t w10, uint16_t w24, uint16_t w26);
     // Closes the master side now; the program sees a hang-up. Final.
@@ -144,6 +150,9 @@ public:
     std::vector<uint8_t> FirmwareBlock(size_t block) const;
     TSimCounters Counters() const;
     bool HungUp() const;
+    // True while bytes the device has decided to send are not all written:
+    // once false, everything it answered so far is on the wire.
+    bool Sending() const;
     // Waits (on a condition variable) until pred holds over the device or the
     // limit passes; returns pred's value.
     bool WaitFor(const std::function<bool(const TSimDevice &)> &pred,
