@@ -1,5 +1,13 @@
 #include "platform/EventQueue.h"
 
+#include <algorithm>
+
+namespace {
+
+constexpr std::chrono::milliseconds kRecheck{5};
+
+} // namespace
+
 void TPumpQueue::Post(Event ev) {
     {
         std::lock_guard<std::mutex> lock(Mutex);
@@ -35,12 +43,13 @@ bool TPumpQueue::PumpUntil(const std::function<bool()> &done, std::chrono::milli
         Pump();
         if (done())
             return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // done() may also change with another thread's state that posts no
+        // event: it is looked at again after a short wait.
+        const auto wake = std::min(deadline, std::chrono::steady_clock::now() + kRecheck);
         std::unique_lock<std::mutex> lock(Mutex);
-        if (!Cond.wait_until(lock, deadline, [this] { return !Events.empty(); })) {
-            lock.unlock();
-            Pump();
-            return done();
-        }
+        Cond.wait_until(lock, wake, [this] { return !Events.empty(); });
     }
 }
 

@@ -22,7 +22,8 @@ public:
     // Runs every event queued now (and those they queue); returns how many ran.
     std::size_t Pump();
     // Runs events as they arrive until done() holds or the limit passes;
-    // returns done(). Waits on the queue, never sleeps blindly.
+    // returns done(). Waits on the queue and looks at done() again at least
+    // every few milliseconds.
     bool PumpUntil(const std::function<bool()> &done,
                    std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
     std::size_t Pending() const;

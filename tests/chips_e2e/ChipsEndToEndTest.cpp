@@ -110,9 +110,12 @@ struct Station {
         });
     }
 
-    // Every frame device n has written has reached the program.
+    // Every frame device n has written has reached the program. The counters
+    // are final only once the device is done writing.
     bool HeardOut(int n) {
         TSimDevice &sim = *Sims[static_cast<size_t>(n - 1)];
+        if (!sim.WaitFor([](const TSimDevice &d) { return !d.Sending(); }))
+            return false;
         return Queue.PumpUntil([&] {
             const TSimCounters c = sim.Counters();
             return Delimiters[static_cast<size_t>(n - 1)] == 2 * (c.Replies + c.Reports);
@@ -133,11 +136,8 @@ struct Station {
 
     // One progress report, taken in before the next is sent.
     void Report(int n, std::vector<uint8_t> packet) {
-        TSimDevice &sim = *Sims[static_cast<size_t>(n - 1)];
-        const TSimCounters c = sim.Counters();
-        const size_t want = 2 * (c.Replies + c.Reports + 1);
-        sim.SendRaw(SimFrame(packet));
-        EXPECT_TRUE(Queue.PumpUntil([&] { return Delimiters[static_cast<size_t>(n - 1)] == want; }));
+        Sims[static_cast<size_t>(n - 1)]->SendRaw(SimFrame(packet));
+        EXPECT_TRUE(HeardOut(n));
     }
     void StandAloneRun(int n, uint8_t result, uint16_t steps) {
         Report(n, SimProgressReport(0x10, 0, 0, 0));

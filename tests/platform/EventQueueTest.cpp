@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,18 @@ TEST(PumpQueue, PumpUntilWaitsForAnotherThreadsEvent) {
     bool got = false;
     std::thread t([&] { q.Post([&] { got = true; }); });
     EXPECT_TRUE(q.PumpUntil([&] { return got; }));
+    t.join();
+}
+
+// A condition that another thread changes without posting anything is seen
+// long before the limit, not only when it runs out.
+TEST(PumpQueue, PumpUntilSeesAConditionThatPostsNoEvent) {
+    TPumpQueue q;
+    std::atomic<bool> flag{false};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread t([&] { flag = true; });
+    EXPECT_TRUE(q.PumpUntil([&] { return flag.load(); }, std::chrono::seconds(20)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     t.join();
 }
 
