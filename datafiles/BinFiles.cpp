@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "datafiles/TextFileReader.h"
 #include "platform/Errors.h"
+#include "platform/FileWrite.h"
 #include "protocol/VltContext.h"
 
 namespace {
@@ -24,14 +26,12 @@ void SaveBytes(const uint8_t *data, uint32_t count, const std::string &fileName)
         errno = type == fs::file_type::directory ? EISDIR : EINVAL;
         throw EInOutError(FileErrorText("Cannot create file", fileName));
     }
-    errno = 0;
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw EInOutError(FileErrorText("Cannot create file", fileName));
-    out.write(reinterpret_cast<const char *>(data), count);
-    out.close();
-    if (!out)
-        throw EInOutError(FileErrorText("Cannot write file", fileName));
+    const std::string_view bytes(reinterpret_cast<const char *>(data), count);
+    if (const auto err = WriteWholeFile(fileName, bytes, TFileWriteMode::Replace)) {
+        errno = err->Errno;
+        throw EInOutError(FileErrorText(
+            err->Step == TFileWriteStep::Create ? "Cannot create file" : "Cannot write file", fileName));
+    }
 }
 
 // Reads at most `limit` bytes (limit <= buffer size) into DataBuffer from 0;

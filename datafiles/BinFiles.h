@@ -8,6 +8,7 @@
 struct VltContext;
 
 // DataBuffer bytes 0..n, n = low 16 bits of DataEndIndex, or 1023 when it is 0.
+// A save that fails leaves the file as it was, and a new file is not left behind.
 void SaveBufferToBinFile(VltContext &ctx, const std::string &fileName);
 // The same range of ReadBuffer.
 void SaveReadBufferToBinFile(VltContext &ctx, const std::string &fileName);

@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/EventQueue.h"
 #include "serial/Comm.h"
+#include "tests/platform/FileSizeLimit.h"
 
 #include <fcntl.h>
 #include <pty.h>
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <future>
+#include <set>
 
 using Kind = RecordingDialogs::Kind;
 using LogFile = LogFixture;
@@ -85,6 +87,80 @@ TEST_F(LogFile, OperatorsFileByMode) {
         EXPECT_EQ(Read(file), c.after);
     }
     EXPECT_TRUE(LogFolder().empty());
+}
+
+TEST_F(LogFile, AFailedWriteLeavesTheFileAsItWas) {
+    // About 3.6 KB of panel on a disk that takes 1 KB per file.
+    AddLines(300);
+    const std::string old = "old line 1\r\nold line 2\r\n";
+    const auto mine = dir / "mine.log";
+    const auto automatic = dir / "Log" / "VLT_2026_12_07_22_15_03.log";
+    auto closeWith = [&](int mode) {
+        return [&, mode] {
+            form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+            form.LogCfgForm.RadioGrpMod.ItemIndex = mode;
+            form.LogCfgForm.EditLogName.SetText(mine.string());
+            FormClose(ctx);
+        };
+    };
+    auto closeWithAutomaticName = [&] {
+        form.LogCfgForm.RadioGrpCreat.ItemIndex = 0;
+        FormClose(ctx);
+    };
+    auto saveInfo = [&] {
+        dialogs.FileAnswers = {mine.string()};
+        SaveInfotoFile1Click(ctx);
+    };
+    struct Case {
+        const char *what;
+        std::filesystem::path file;
+        bool existed;
+        std::function<void()> save;
+        bool boxInstead; // the automatic name's failure is shown, not thrown
+    };
+    const Case cases[] = {
+        {"panel save over a file", mine, true, saveInfo, false},
+        {"panel save to a new file", mine, false, saveInfo, false},
+        {"log at close, new file mode over a file", mine, true, closeWith(0), false},
+        {"log at close, overwrite", mine, true, closeWith(1), false},
+        {"log at close, append", mine, true, closeWith(2), false},
+        {"log at close, append to a missing file", mine, false, closeWith(2), false},
+        {"log at close, automatic name", automatic, false, closeWithAutomaticName, true},
+        {"log at close, automatic name of a file of the same second", automatic, true, closeWithAutomaticName,
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(mine);
+        std::filesystem::remove(automatic);
+        if (c.existed)
+            Write(c.file, old);
+        dialogs.Calls.clear();
+        std::string error;
+        {
+            TFileSizeLimit full(1024);
+            try {
+                c.save();
+            } catch (const EInOutError &e) {
+                error = e.what();
+            }
+        }
+        if (c.boxInstead) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(dialogs.Texts(Kind::Message), std::vector<std::string>{"Write Log File error!"});
+        } else {
+            EXPECT_EQ(error, "Write error on \"" + c.file.string() + "\". File too large");
+        }
+        // Nothing else is left in the folders: no part of a new file, no temporary file.
+        std::set<std::filesystem::path> files;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(dir))
+            if (!e.is_directory())
+                files.insert(e.path());
+        EXPECT_EQ(files, c.existed ? std::set{c.file} : std::set<std::filesystem::path>{});
+        if (c.existed) {
+            EXPECT_EQ(Read(c.file), old);
+        }
+    }
 }
 
 TEST_F(LogFile, NothingIsWrittenWithLoggingOffOrWithoutAName) {

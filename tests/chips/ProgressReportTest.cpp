@@ -8,6 +8,7 @@
 #include "ChipsFixture.h"
 #include "platform/Errors.h"
 #include "protocol/ProgressReport.h"
+#include "tests/platform/FileSizeLimit.h"
 
 namespace fs = std::filesystem;
 
@@ -207,6 +208,25 @@ TEST_F(ProgressReport, Every2000thResultSavesThePanel) {
     Report(1, 0xF0, 6);
     EXPECT_TRUE(fs::exists(Dir / "VLT_2026_12_08_01_02_03.log"));
     EXPECT_EQ(ctx.TotalOkCount + ctx.TotalNgCount, 4000u);
+}
+
+TEST_F(ProgressReport, AResultLogThatCannotBeWrittenWholeIsNotLeftBehind) {
+    for (int i = 0; i < 300; ++i)
+        form.InfoMemo.Add("earlier line " + std::to_string(i));
+    ctx.ResultsSinceLogSave = 1999;
+    std::string error;
+    {
+        TFileSizeLimit full(1024);
+        try {
+            Report(1, 0xF0, 6);
+        } catch (const EInOutError &e) {
+            error = e.what();
+        }
+    }
+    const std::string file = ResultLogPath(ctx.ProgramDir, Clock.DateText(), Clock.TimeText());
+    EXPECT_EQ(error, "Write error on \"" + file + "\". File too large");
+    EXPECT_EQ(ctx.TotalOkCount, 1u);
+    EXPECT_TRUE(fs::is_empty(Dir));
 }
 
 TEST_F(ProgressReport, FailedSaveEndsTheReportAtTheSave) {

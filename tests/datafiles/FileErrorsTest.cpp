@@ -11,10 +11,14 @@
 #include "datafiles/ScriptFiles.h"
 #include "platform/Errors.h"
 #include "tests/datafiles/DataFileFixture.h"
+#include "tests/platform/FileSizeLimit.h"
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -71,6 +75,48 @@ TEST_F(FileErrors, SavingOverAnythingButARegularFileIsRefused) {
     struct stat st {};
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(FileErrors, AFailedSaveKeepsTheFileItReplaces) {
+    const std::string old = "old content";
+    const std::string file = Dir.Path("saved.bin");
+    struct Case {
+        const char *what;
+        void (*save)(VltContext &, const std::string &);
+        bool existed;
+    };
+    const Case cases[] = {
+        {"data buffer over a file", SaveBufferToBinFile, true},
+        {"read buffer over a file", SaveReadBufferToBinFile, true},
+        {"data buffer to a new file", SaveBufferToBinFile, false},
+        {"read buffer to a new file", SaveReadBufferToBinFile, false},
+    };
+    Ctx.DataEndIndex = 0xFFFF;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(file);
+        if (c.existed)
+            Dir.Write("saved.bin", old);
+        std::string error;
+        {
+            TFileSizeLimit full(4096);
+            try {
+                c.save(Ctx, file);
+            } catch (const EInOutError &e) {
+                error = e.what();
+            }
+        }
+        EXPECT_EQ(error, "Cannot write file \"" + file + "\": File too large");
+        // The folder holds the old file or nothing: no temporary file is left.
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(Dir.Path("")))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, c.existed ? std::vector<std::string>{"saved.bin"} : std::vector<std::string>{});
+        if (c.existed) {
+            std::ifstream in(file, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+        }
+    }
 }
 
 } // namespace
