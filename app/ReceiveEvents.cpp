@@ -1,6 +1,7 @@
 #include "app/ReceiveEvents.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 
 #include "forms/Controls.h"
@@ -42,9 +43,17 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     }
     // An idle programmer reports its own runs unasked, several to a block:
     // each frame counts. A frame still on its way stays for the next block.
+    // A report whose log save fails still lets the later ones be counted;
+    // the failure is raised once the block is done.
+    std::exception_ptr failure;
     while (PacketComplete(rx, ctx.ChannelRxCount[k])) {
         const uint16_t before = ctx.ChannelRxCount[k];
-        HandleResponse(ctx, n, before);
+        try {
+            HandleResponse(ctx, n, before);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
         if (ctx.ChannelRxCount[k] >= before)
             break; // a doubled opening delimiter, not closed yet
     }
@@ -53,6 +62,8 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     const auto next = std::find(rx.begin(), end, kFrameDelimiter);
     std::copy(next, end, rx.begin());
     ctx.ChannelRxCount[k] = static_cast<uint16_t>(end - next);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void SPxCommReceiveError(VltContext &ctx, int n, uint32_t) {

@@ -156,6 +156,26 @@ TEST(ReceiveEvents, IdleChannelHandlesEveryFrameOfAChunkAndKeepsTheOneUnderWay) 
         }
 }
 
+TEST(ReceiveEvents, AFailedLogSaveStillLetsTheRestOfTheChunkCount) {
+    Rig r;
+    r.Connect(3);
+    r.ctx().ProgramDir = "/nonexistent-pelmor-folder/";
+    r.ctx().ResultsSinceLogSave = 1999; // the next result saves the panel
+    std::vector<uint8_t> chunk;
+    for (const auto &p : {Report(0xF0, 6), Report(0xF0, 0x2C), Report(0x10)}) {
+        const auto f = Framed(p);
+        chunk.insert(chunk.end(), f.begin(), f.end());
+    }
+    const auto partial = Framed(Report(0x20));
+    chunk.insert(chunk.end(), partial.begin(), partial.begin() + 4);
+    EXPECT_THROW(r.Receive(3, chunk), std::exception); // to the error display
+    EXPECT_EQ(r.ctx().ChannelOkCount[2], 1u);
+    EXPECT_EQ(r.ctx().ChannelNgCount[2], 1u);
+    EXPECT_EQ(r.ctx().ResultsSinceLogSave, 1u);
+    EXPECT_EQ(r.Lines().back(), DevLine(3, "Channel 3 : Start Auto-Programming...."));
+    EXPECT_EQ(r.RxCount(3), 4);
+}
+
 TEST(ReceiveEvents, UnconnectedChannelTakesAFrameAsTheProbeAnswer) {
     Rig r;
     r.Start(3, OpProgram);
