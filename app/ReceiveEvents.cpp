@@ -1,6 +1,7 @@
 #include "app/ReceiveEvents.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 
 #include "forms/Controls.h"
@@ -30,12 +31,39 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     ctx.ChannelRxCount[k] = static_cast<uint16_t>(ctx.ChannelRxCount[k] + length);
     if (!PacketComplete(rx, ctx.ChannelRxCount[k]))
         return;
-    if (ctx.ChannelConnected[k] == 0)
-        HandleHandshakeReply(ctx, n, ctx.ChannelRxCount[k]);
-    else
-        HandleResponse(ctx, n, ctx.ChannelRxCount[k]);
-    // Whatever followed the frame (the trailer, a second frame) is dropped.
-    ctx.ChannelRxCount[k] = 0;
+    if (ctx.ChannelConnected[k] == 0 || ctx.ChannelOpCode[k] != OpIdle) {
+        if (ctx.ChannelConnected[k] == 0)
+            HandleHandshakeReply(ctx, n, ctx.ChannelRxCount[k]);
+        else
+            HandleResponse(ctx, n, ctx.ChannelRxCount[k]);
+        // Whatever followed the answer (the trailer, a second frame) is
+        // dropped: a repeated reply must not move the operation on twice.
+        ctx.ChannelRxCount[k] = 0;
+        return;
+    }
+    // An idle programmer reports its own runs unasked, several to a block:
+    // each frame counts. A frame still on its way stays for the next block.
+    // A report whose log save fails still lets the later ones be counted;
+    // the failure is raised once the block is done.
+    std::exception_ptr failure;
+    while (PacketComplete(rx, ctx.ChannelRxCount[k])) {
+        const uint16_t before = ctx.ChannelRxCount[k];
+        try {
+            HandleResponse(ctx, n, before);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+        if (ctx.ChannelRxCount[k] >= before)
+            break; // a doubled opening delimiter, not closed yet
+    }
+    // Bytes before the next opening delimiter (the last trailer) begin no frame.
+    const auto end = rx.begin() + ctx.ChannelRxCount[k];
+    const auto next = std::find(rx.begin(), end, kFrameDelimiter);
+    std::copy(next, end, rx.begin());
+    ctx.ChannelRxCount[k] = static_cast<uint16_t>(end - next);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void SPxCommReceiveError(VltContext &ctx, int n, uint32_t) {

@@ -24,7 +24,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$APP_DIR/tools/devsim/pelmor-devsim" -n 4 --map "$work/devices.map" >"$work/devsim.log" 2>&1 &
+# More options for the simulated programmers, e.g. PELMOR_DEVSIM_ARGS="--reports 5 --runs 3".
+read -r -a devsim_args <<<"${PELMOR_DEVSIM_ARGS:-}"
+"$APP_DIR/tools/devsim/pelmor-devsim" -n 4 --map "$work/devices.map" "${devsim_args[@]}" >"$work/devsim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/devices.map" ] && break

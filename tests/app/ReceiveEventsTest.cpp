@@ -47,6 +47,16 @@ std::vector<uint8_t> Ok() {
     return Framed(StatusReply(0));
 }
 
+// A progress report: its first eight bytes add up to 0.
+std::vector<uint8_t> Report(uint8_t stage, uint8_t result = 0) {
+    std::vector<uint8_t> p = {0x88, stage, result, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t sum = 0;
+    for (size_t i = 0; i < 7; ++i)
+        sum = static_cast<uint8_t>(sum + p[i]);
+    p[7] = static_cast<uint8_t>(-sum);
+    return p;
+}
+
 } // namespace
 
 TEST(ReceiveEvents, SplitReplyIsHandledOnceWhenItsLastChunkArrives) {
@@ -70,29 +80,100 @@ TEST(ReceiveEvents, SplitReplyIsHandledOnceWhenItsLastChunkArrives) {
     EXPECT_EQ(r.ctx().ChannelOpCode[1], OpIdle);
 }
 
-TEST(ReceiveEvents, SecondFrameOfAChunkIsDropped) {
-    Rig r;
-    r.Start(1, OpProgram);
-    auto two = Ok();
-    // A progress report, which would write a line were it handled.
-    std::vector<uint8_t> report = {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    report[7] = static_cast<uint8_t>(0x100 - 0x10);
-    const auto second = Framed(report);
-    two.insert(two.end(), second.begin(), second.end());
-    const size_t before = r.Lines().size();
-    r.Receive(1, two);
-    EXPECT_EQ(r.ctx().ProgramCounter, 1u);
-    EXPECT_EQ(r.RxCount(1), 0);
-    EXPECT_EQ(r.LinesFrom(before),
-              (std::vector<std::string>{DevLine(1, "Counter : 1"), DevLine(1, "Operation Success!")}));
+TEST(ReceiveEvents, WhileACommandRunsWhatFollowsTheReplyIsDropped) {
+    struct Case {
+        const char *name;
+        std::vector<uint8_t> second; // framed after the reply in the same chunk
+    };
+    const Case cases[] = {
+        // A repeated acknowledgement would send the next block and end the download.
+        {"a repeated reply", Ok()},
+        {"a progress report", Framed(Report(0xF0, 6))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        r.ctx().MemoryImageFlag = 1;
+        r.Start(1, OpDataBlocks);
+        r.ctx().ChannelBlockTotal[0] = 12;
+        const size_t before = r.Lines().size();
+        auto chunk = Ok();
+        chunk.insert(chunk.end(), c.second.begin(), c.second.end());
+        r.Receive(1, chunk);
+        EXPECT_EQ(r.ctx().ChannelBlockPos[0], 4);
+        EXPECT_EQ(r.ctx().ChannelOpCode[0], OpDataBlocks);
+        EXPECT_EQ(r.RxCount(1), 0);
+        EXPECT_EQ(r.ctx().TotalOkCount, 0u);
+        EXPECT_EQ(r.Lines().size(), before);
+    }
+}
 
-    // On an idle channel too, where nothing else empties the buffer.
-    auto reports = second;
-    reports.insert(reports.end(), second.begin(), second.end());
-    const size_t idle = r.Lines().size();
-    r.Receive(1, reports);
-    EXPECT_EQ(r.LinesFrom(idle).size(), 1u);
-    EXPECT_EQ(r.RxCount(1), 0);
+TEST(ReceiveEvents, IdleChannelHandlesEveryFrameOfAChunkAndKeepsTheOneUnderWay) {
+    const std::vector<std::vector<uint8_t>> reports = {Report(0x10), Report(0xF0, 6), Report(0xF0, 0x1E),
+                                                       Report(0xF0, 0x2C)};
+    const std::vector<std::string> texts = {
+        "Channel 2 : Start Auto-Programming....",
+        ">---- Total OK Number is : 1, NG is 0 ----",
+        "Channel 2 : OK=1, NG=0.",
+        "Channel 2 : Progrmming Completed : Successed!",
+        ">---- Total OK Number is : 1, NG is 1 ----",
+        "Channel 2 : OK=1, NG=1.",
+        "Channel 2 : Progrmming Completed : Error：芯片未设定读保护！",
+        ">---- Total OK Number is : 1, NG is 2 ----",
+        "Channel 2 : OK=1, NG=2.",
+        "Channel 2 : Progrmming Completed : Failed : Error=0x2C!",
+    };
+    auto lines = [](const std::vector<std::string> &t) {
+        std::vector<std::string> out;
+        for (const auto &l : t)
+            out.push_back(l.rfind(">----", 0) == 0 ? l : DevLine(2, l));
+        return out;
+    };
+    auto doubled = Framed(reports[3]);
+    doubled.insert(doubled.begin(), kFrameDelimiter); // an opening delimiter sent twice
+    // The last report cut anywhere before its closing delimiter.
+    for (const auto &last : {Framed(reports[3]), doubled})
+        for (size_t cut = 0; cut < last.size() - kFrameTrailerLength; ++cut) {
+            SCOPED_TRACE(testing::Message() << "cut " << cut << " of " << last.size());
+            Rig r;
+            r.Connect(2);
+            std::vector<uint8_t> chunk;
+            for (size_t i = 0; i < 3; ++i) {
+                const auto f = Framed(reports[i]);
+                chunk.insert(chunk.end(), f.begin(), f.end());
+            }
+            chunk.insert(chunk.end(), last.begin(), last.begin() + static_cast<long>(cut));
+            const size_t before = r.Lines().size();
+            r.Receive(2, chunk);
+            EXPECT_EQ(r.LinesFrom(before), lines({texts.begin(), texts.begin() + 7}));
+            EXPECT_EQ(r.RxCount(2), cut); // from its opening delimiter on; the trailers are gone
+            r.Receive(2, {last.begin() + static_cast<long>(cut), last.end()});
+            EXPECT_EQ(r.LinesFrom(before), lines(texts));
+            EXPECT_EQ(r.ctx().ChannelOkCount[1], 1u);
+            EXPECT_EQ(r.ctx().ChannelNgCount[1], 2u);
+            EXPECT_EQ(r.RxCount(2), 0);
+            EXPECT_EQ(r.ctx().ChannelOpCode[1], OpIdle);
+        }
+}
+
+TEST(ReceiveEvents, AFailedLogSaveStillLetsTheRestOfTheChunkCount) {
+    Rig r;
+    r.Connect(3);
+    r.ctx().ProgramDir = "/nonexistent-pelmor-folder/";
+    r.ctx().ResultsSinceLogSave = 1999; // the next result saves the panel
+    std::vector<uint8_t> chunk;
+    for (const auto &p : {Report(0xF0, 6), Report(0xF0, 0x2C), Report(0x10)}) {
+        const auto f = Framed(p);
+        chunk.insert(chunk.end(), f.begin(), f.end());
+    }
+    const auto partial = Framed(Report(0x20));
+    chunk.insert(chunk.end(), partial.begin(), partial.begin() + 4);
+    EXPECT_THROW(r.Receive(3, chunk), std::exception); // to the error display
+    EXPECT_EQ(r.ctx().ChannelOkCount[2], 1u);
+    EXPECT_EQ(r.ctx().ChannelNgCount[2], 1u);
+    EXPECT_EQ(r.ctx().ResultsSinceLogSave, 1u);
+    EXPECT_EQ(r.Lines().back(), DevLine(3, "Channel 3 : Start Auto-Programming...."));
+    EXPECT_EQ(r.RxCount(3), 4);
 }
 
 TEST(ReceiveEvents, UnconnectedChannelTakesAFrameAsTheProbeAnswer) {

@@ -87,8 +87,8 @@ TEST(SimExecutable, ServesTheMappedPortsUntilSignalled) {
 }
 
 TEST(SimExecutable, RefusesBadOptions) {
-    const std::vector<std::string> cases[] = {
-        {"-n", "0"}, {"--fill", "256"}, {"--reg", "0x10"}, {"--info", "ABC"}, {"--bogus"}};
+    const std::vector<std::string> cases[] = {{"-n", "0"},       {"--fill", "256"}, {"--reg", "0x10"},
+                                              {"--info", "ABC"}, {"--runs", "0"},   {"--bogus"}};
     for (const auto &args : cases) {
         TRunning run(args, "usage:");
         ASSERT_GT(run.Pid, 0);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -124,6 +125,9 @@ public:
     // A whole stand-alone run: start, blank check, erase, programming in
     // `steps` reports, verification, completion with `result` (6 = OK).
     void SendStandAloneRun(uint8_t result, uint16_t steps = 4);
+    // Runs back to back, one per result code, all in one write: the program
+    // gets many reports within one read interval.
+    void SendStandAloneRuns(std::span<const uint8_t> results, uint16_t steps = 4);
     // Raw bytes to the program, as they stand.
     void SendRaw(std::vector<uint8_t> bytes);
 

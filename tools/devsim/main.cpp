@@ -28,7 +28,8 @@ void Usage() {
               "  --image FILE        chip image contents from a file, from offset 0\n"
               "  --reg KEY=VALUE     a register of the chip (repeatable; numbers in C syntax)\n"
               "  --info HEX          payload of the chip information reply, as hex digits\n"
-              "  --reports SECONDS   every SECONDS each device sends a stand-alone run");
+              "  --reports SECONDS   every SECONDS each device sends a stand-alone run\n"
+              "  --runs COUNT        with --reports: COUNT runs back to back in one write (default 1)");
 }
 
 bool ParseNumber(const char *text, unsigned long max, unsigned long &out) {
@@ -58,7 +59,7 @@ bool ParseHex(const std::string &text, std::vector<uint8_t> &out) {
 } // namespace
 
 int main(int argc, char **argv) {
-    unsigned long count = 4, reportSeconds = 0;
+    unsigned long count = 4, reportSeconds = 0, runs = 1;
     std::string mapPath = "devsim.map";
     std::string imagePath;
     std::vector<std::pair<uint16_t, uint8_t>> regs;
@@ -94,6 +95,8 @@ int main(int argc, char **argv) {
         } else if (a == "--info" && v && ParseHex(v, opt.ChipInfo)) {
         } else if (a == "--reports" && v && ParseNumber(v, 3600, num) && num > 0) {
             reportSeconds = num;
+        } else if (a == "--runs" && v && ParseNumber(v, 1000, num) && num > 0) {
+            runs = num;
         } else {
             Usage();
             return 2;
@@ -135,16 +138,21 @@ int main(int argc, char **argv) {
                         gang.Device(d).DeviceName().c_str());
         std::fflush(stdout);
 
-        uint8_t result = 6;
+        uint8_t next = 6;
         for (;;) {
             timespec wait{static_cast<time_t>(reportSeconds ? reportSeconds : 3600), 0};
             int sig = sigtimedwait(&stop, nullptr, &wait);
             if (sig == SIGINT || sig == SIGTERM)
                 break;
             if (reportSeconds) {
+                // OK and NG in turn.
+                std::vector<uint8_t> results(runs);
+                for (uint8_t &r : results) {
+                    r = next;
+                    next = next == 6 ? 0x1E : 6;
+                }
                 for (size_t d = 0; d < gang.Size(); ++d)
-                    gang.Device(d).SendStandAloneRun(result);
-                result = result == 6 ? 0x1E : 6; // alternate OK and NG
+                    gang.Device(d).SendStandAloneRuns(results);
             }
         }
     } catch (const std::exception &e) {

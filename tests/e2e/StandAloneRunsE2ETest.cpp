@@ -1,0 +1,216 @@
+// Stand-alone runs of simulated programmers, sent back to back, through the
+// whole program: every result counted, and the panel saved at the 2000th.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/Format.h"
+#include "platform/SerialDeviceMap.h"
+#include "tests/e2e/GangRig.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint8_t kOk = 6;
+constexpr uint8_t kNoReadProtection = 0x1E;
+constexpr uint16_t kSteps = 3;
+
+// OK mostly, two kinds of NG in between, differently on each channel.
+uint8_t ResultOf(int n, size_t run) {
+    if ((run + static_cast<size_t>(n)) % 7 == 0)
+        return kNoReadProtection;
+    if ((run * 3 + static_cast<size_t>(n)) % 11 == 0)
+        return 0x2C;
+    return kOk;
+}
+
+// The lines one run writes on channel n, without their prefix.
+void AddRunTexts(std::vector<std::string> &out, int n, uint8_t result, uint32_t ok, uint32_t ng) {
+    out.push_back(n == 1 ? std::string("Channel 1 : Initial Programming Interface ....")
+                         : Format("Channel %d : Start Auto-Programming....", n));
+    out.push_back(Format("Channel %d : Chip Blank Checking....", n));
+    out.push_back(Format("Channel %d : Do Chip Erasing....", n));
+    out.push_back(Format("Channel %d : Do Main Flash Programming....", n));
+    out.push_back(Format("Channel %d : Do Main Flash Verification....", n));
+    out.push_back(Format("Channel %d : OK=%d, NG=%d.", n, ok, ng));
+    std::string done = Format("Channel %d : Progrmming Completed : ", n);
+    if (result == kOk)
+        done += n == 1 ? "Successed !" : "Successed!";
+    else if (result == kNoReadProtection)
+        done += "Error：芯片未设定读保护！";
+    else
+        done += Format("Failed : Error=0x%0.2x!", result);
+    out.push_back(done);
+}
+
+std::vector<std::string> TotalsLines(const std::vector<std::string> &lines) {
+    std::vector<std::string> out;
+    for (const auto &l : lines)
+        if (l.rfind(">---- Total OK Number is : ", 0) == 0)
+            out.push_back(l);
+    return out;
+}
+
+std::vector<std::string> FileLines(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
+        lines.push_back(text.substr(from, at - from));
+    EXPECT_EQ(from, text.size()) << "the file ends with a whole line";
+    return lines;
+}
+
+} // namespace
+
+TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsThem) {
+    constexpr size_t kRuns = 500; // per channel: the 2000th result is the last
+    constexpr size_t kRunsPerWrite = 25;
+    GangRig r;
+    r.ShowAndConnect();
+    r.Form().InfoMemo.Clear();
+
+    std::vector<std::string> want[kChannels];
+    uint32_t ok[kChannels] = {}, ng[kChannels] = {};
+    for (int n = 1; n <= kChannels; ++n) {
+        const size_t k = r.k(n);
+        for (size_t first = 0; first < kRuns; first += kRunsPerWrite) {
+            std::vector<uint8_t> results;
+            for (size_t run = first; run < first + kRunsPerWrite; ++run) {
+                results.push_back(ResultOf(n, run));
+                ++(results.back() == kOk ? ok[k] : ng[k]);
+                AddRunTexts(want[k], n, results.back(), ok[k], ng[k]);
+            }
+            r.Dev(n).SendStandAloneRuns(results, kSteps);
+        }
+    }
+    const uint32_t totalOk = ok[0] + ok[1] + ok[2] + ok[3];
+    const uint32_t totalNg = ng[0] + ng[1] + ng[2] + ng[3];
+    ASSERT_EQ(totalOk + totalNg, 2000u);
+    ASSERT_GT(totalNg, 100u);
+
+    ASSERT_TRUE(r.PumpUntil(
+        [&] {
+            for (int n = 1; n <= kChannels; ++n)
+                if (r.Ctx().ChannelOkCount[r.k(n)] + r.Ctx().ChannelNgCount[r.k(n)] < kRuns)
+                    return false;
+            return true;
+        },
+        60000))
+        << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
+
+    for (int n = 1; n <= kChannels; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(r.Ctx().ChannelOkCount[r.k(n)], ok[r.k(n)]);
+        EXPECT_EQ(r.Ctx().ChannelNgCount[r.k(n)], ng[r.k(n)]);
+        EXPECT_EQ(r.ChannelTexts(n), want[r.k(n)]); // every report, in order
+        EXPECT_EQ(r.Ctx().ChannelOpCode[r.k(n)], OpIdle);
+        EXPECT_EQ(r.Ctx().ChannelBusy[r.k(n)], 0);
+    }
+    EXPECT_EQ(r.Ctx().TotalOkCount, totalOk);
+    EXPECT_EQ(r.Ctx().TotalNgCount, totalNg);
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
+
+    // One totals line per result, each counting one more than the last.
+    const auto totals = TotalsLines(r.Lines());
+    ASSERT_EQ(totals.size(), 2000u);
+    const std::string last = Format(">---- Total OK Number is : %d, NG is %d ----", totalOk, totalNg);
+    EXPECT_EQ(totals.back(), last);
+    for (size_t i = 0; i < totals.size(); ++i) {
+        unsigned a = 0, b = 0;
+        ASSERT_EQ(std::sscanf(totals[i].c_str(), ">---- Total OK Number is : %u, NG is %u ----", &a, &b), 2);
+        ASSERT_EQ(a + b, i + 1) << totals[i];
+    }
+
+    // The 2000th result saved the panel as it stood then: everything up to
+    // its totals line, which ends the file.
+    EXPECT_EQ(r.Ctx().ResultsSinceLogSave, 0u);
+    const fs::path log = r.Dir / "VLT_2026_03_09_14_05_07.log";
+    ASSERT_TRUE(fs::exists(log));
+    const auto saved = FileLines(log);
+    const auto end = std::find(r.Lines().begin(), r.Lines().end(), last);
+    ASSERT_NE(end, r.Lines().end());
+    EXPECT_EQ(saved, std::vector<std::string>(r.Lines().begin(), end + 1));
+    EXPECT_EQ(TotalsLines(saved).size(), 2000u);
+}
+
+// The demo's simulator: --reports with --runs sends its runs back to back on
+// every device; the program counts each of them.
+TEST(StandAloneRunsE2E, TheSimulatorsTimedRunsAreCounted) {
+    constexpr size_t kRuns = 20;
+    GangRig r(0);
+    const std::string map = (r.Dir / "devsim.map").string();
+    const std::string runs = std::to_string(kRuns);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t sim = fork();
+    ASSERT_GE(sim, 0);
+    if (sim == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        execl(PELMOR_DEVSIM_EXE, PELMOR_DEVSIM_EXE, "--map", map.c_str(), "--reports", "1", "--runs",
+              runs.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    struct Stopper {
+        pid_t Pid;
+        int Out;
+        ~Stopper() {
+            kill(Pid, SIGTERM);
+            waitpid(Pid, nullptr, 0);
+            close(Out);
+        }
+    } stopper{sim, out[0]};
+    // It prints the ports once the map is written and they are served.
+    std::string printed;
+    while (printed.find("\\Device\\VCP3 ") == std::string::npos) {
+        pollfd pf{out[0], POLLIN, 0};
+        char buf[512];
+        ASSERT_GT(poll(&pf, 1, 20000), 0) << printed;
+        const ssize_t n = read(out[0], buf, sizeof buf);
+        ASSERT_GT(n, 0) << printed;
+        printed.append(buf, static_cast<size_t>(n));
+    }
+    r.Program.PortScan.DeviceMap = [&] { return ReadSerialDeviceMap(map.c_str()); };
+    r.Program.Show();
+    ASSERT_TRUE(r.PumpUntil([&] {
+        for (int n = 1; n <= kChannels; ++n)
+            if (r.Ctx().ChannelConnected[r.k(n)] == 0)
+                return false;
+        return true;
+    }));
+
+    ASSERT_TRUE(r.PumpUntil(
+        [&] {
+            for (int n = 1; n <= kChannels; ++n)
+                if (r.Ctx().ChannelOkCount[r.k(n)] + r.Ctx().ChannelNgCount[r.k(n)] < kRuns)
+                    return false;
+            return true;
+        },
+        60000))
+        << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
+    for (int n = 1; n <= kChannels; ++n) {
+        SCOPED_TRACE(n);
+        std::vector<std::string> done;
+        for (const auto &t : r.ChannelTexts(n))
+            if (t.find("Progrmming Completed") != std::string::npos)
+                done.push_back(t);
+        ASSERT_GE(done.size(), kRuns);
+        // OK and NG in turn, from the first run on.
+        for (size_t i = 0; i < kRuns; ++i)
+            EXPECT_EQ(done[i],
+                      Format("Channel %d : Progrmming Completed : ", n) +
+                          (i % 2 ? "Error：芯片未设定读保护！" : (n == 1 ? "Successed !" : "Successed!")));
+    }
+}
