@@ -10,6 +10,7 @@
 #include "platform/EventQueue.h"
 #include "serial/LineSettings.h"
 #include "serial/PortLink.h"
+#include "serial/PortUsers.h"
 #include "serial/PosixPort.h"
 #include "serial/ReadThread.h"
 #include "serial/WriteThread.h"
@@ -30,6 +31,10 @@ bool TComm::IsOpen() const {
 void TComm::OpenPort() {
     if (FLink)
         throw ECommsError(kMsgAlreadyOpened);
+    // A port another program has locked is left untouched: not even opened.
+    const std::string lockName = UucpLockName(FCommName);
+    if (UucpLockHeld(FLockDir, lockName))
+        throw ECommsError(kMsgErrorOpening);
     const int fd = OpenPortExclusive(FCommName);
     if (fd < 0)
         throw ECommsError(kMsgErrorOpening);
@@ -44,11 +49,24 @@ void TComm::OpenPort() {
         ClosePortHandle(fd);
         throw ECommsError(kMsgCannotSetupBuffer);
     }
+    // Programs that neither lock nor use exclusive mode: two readers would
+    // split the bytes.
+    if (DeviceOpenElsewhere(st.st_rdev)) {
+        ClosePortHandle(fd);
+        throw ECommsError(kMsgErrorOpening);
+    }
+    // Without a usable lock folder the port still opens; the checks above
+    // keep it unshared all the same.
+    TUucpLock lock;
+    if (lock.Take(FLockDir, lockName) == TUucpLock::TResult::Held) {
+        ClosePortHandle(fd);
+        throw ECommsError(kMsgErrorOpening);
+    }
     ::ioctl(fd, TIOCEXCL);
 
     std::shared_ptr<TPortLink> link;
     try {
-        link = std::make_shared<TPortLink>(Queue, FToken, fd);
+        link = std::make_shared<TPortLink>(Queue, FToken, fd, std::move(lock));
     } catch (...) {
         ClosePortHandle(fd);
         throw ECommsError(kMsgErrorOpening);
