@@ -9,6 +9,7 @@
 
 #include "platform/EventQueue.h"
 #include "serial/LineSettings.h"
+#include "serial/LineSpeed.h"
 #include "serial/PortLink.h"
 #include "serial/PortUsers.h"
 #include "serial/PosixPort.h"
@@ -74,8 +75,13 @@ void TComm::OpenPort() {
     FLink = link; // the port is open from here on
     ::tcflush(fd, TCIOFLUSH);
     FLink->SendEmpty.store(true);
-    ApplyTimeouts();
-    ApplyLineSettings();
+    try {
+        ApplyTimeouts();
+        ApplyLineSettings();
+    } catch (...) {
+        FLink.reset();
+        throw;
+    }
 
     if (!FLink->CreateEvents()) {
         FLink.reset();
@@ -150,10 +156,14 @@ void TComm::ApplyLineSettings() {
         return;
     ComposeTermios(*this, t);
     ::tcsetattr(fd, TCSANOW, &t);
+    // Any rate the driver has; a line at another speed would garble every frame.
+    const bool speedSet = SetLineSpeed(fd, FBaudRate);
     SetModemLine(fd, TIOCM_DTR, FDtrControl != TDtrControl::DtrDisable);
     if (FRtsControl != TRtsControl::RtsHandshake)
         SetModemLine(fd, TIOCM_RTS, FRtsControl != TRtsControl::RtsDisable);
     FLink->IgnoreNullChar.store(FIgnoreNullChar);
+    if (!speedSet)
+        throw ECommsError(kMsgCannotSetupBuffer);
 }
 
 void TComm::ApplyTimeouts() {

@@ -58,7 +58,8 @@ public:
 
     // Opens CommName ("ttyUSB0" is /dev/ttyUSB0, a name with "/" is a path)
     // unless another program has it open or locked, and writes its lock file
-    // into LockDir while it is open. Throws ECommsError.
+    // into LockDir while it is open. Throws ECommsError; a line speed the
+    // driver cannot set is "Cannot setup comm buffer".
     void OpenPort();
     // Stops both threads and closes the port; nothing when closed.
     void ClosePort();
@@ -73,7 +74,8 @@ public:
     void SetLockDir(const std::string &dir) { FLockDir = dir; }
 
     // Published properties. Setters of all but CommName and Parity re-apply the
-    // settings at once while the port is open, unless the value is unchanged.
+    // settings at once while the port is open, unless the value is unchanged;
+    // a speed the driver cannot set throws ECommsError (the value stays).
     const std::string &CommName() const { return FCommName; }
     void SetCommName(const std::string &v) { FCommName = v; }
     uint32_t BaudRate() const { return FBaudRate; }
