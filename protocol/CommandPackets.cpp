@@ -1,5 +1,6 @@
 #include "protocol/CommandPackets.h"
 
+#include "platform/DeviceCodePage.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsBlock.h"
 #include "protocol/VltContext.h"
@@ -48,10 +49,11 @@ void PutTextField(VltContext &ctx, int n, const std::string &text, uint16_t offs
     auto &packet = Packet(ctx, n);
     if (size_t{offset} + width > packet.size())
         return;
-    const std::string shown = text.empty() ? std::string("?") : text;
-    const size_t used = std::min<size_t>(shown.size(), width);
-    std::copy_n(shown.begin(), used, packet.begin() + offset);
-    std::fill(packet.begin() + offset + used, packet.begin() + offset + width, 0);
+    // The device reads the field in its own code page, not UTF-8.
+    const auto field = std::span<uint8_t>(packet).subspan(offset, width);
+    const size_t used =
+        ToDeviceCodePage(text.empty() ? std::string_view("?") : std::string_view(text), field);
+    std::fill(field.begin() + static_cast<std::ptrdiff_t>(used), field.end(), 0);
 }
 
 uint16_t BuildSetupPacket(VltContext &ctx, int n, uint8_t command, uint16_t param,

@@ -73,8 +73,9 @@ inline void UnscrambleSetupPacket(std::span<uint8_t> packet,
     ScrambleSetupPacket(packet, maskConst);
 }
 
-// Writes `text` into channel n's packet record at `offset`: its bytes, cut
-// at `width`, then zeros to `width`; an empty text as "?" and zeros.
+// Writes `text` (UTF-8) into channel n's packet record at `offset`: its bytes
+// in the device's code page (ToDeviceCodePage), cut at `width` without
+// splitting a character, then zeros to `width`; an empty text as "?" and zeros.
 void PutTextField(VltContext &ctx, int n, const std::string &text, uint16_t offset, uint16_t width);
 
 // Builders: fill channel n's packet record and return the packet length

@@ -6,7 +6,9 @@
 #include "forms/Controls.h"
 #include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "serial/PortUsers.h"
 #include "serial/PosixPort.h"
+#include "serial/UucpLock.h"
 
 namespace {
 
@@ -15,16 +17,22 @@ constexpr std::size_t kVcpPrefixLength = sizeof kVcpPrefix - 1;
 
 } // namespace
 
-void EnumeratePorts(TComboBox &combo, const TSerialDeviceMap &map) {
+void EnumeratePorts(TComboBox &combo, const TSerialDeviceMap &map, const std::string &lockDir) {
     for (const auto &entry : map) {
         if (entry.DeviceName.compare(0, kVcpPrefixLength, kVcpPrefix) != 0)
             continue;
-        // A port open elsewhere (or by this program) fails the exclusive open.
+        // Another program's lock: its port is not even opened for the test.
+        if (UucpLockHeld(lockDir, UucpLockName(entry.PortName)))
+            continue;
+        // A port open by this program, or by one that uses exclusive mode or
+        // flock, fails the exclusive open; the others show under /proc.
         const int fd = OpenPortExclusive(entry.PortName);
         if (fd < 0)
             continue;
+        const bool usable = TerminalFreeElsewhere(fd);
         ClosePortHandle(fd);
-        combo.AddItem(entry.PortName);
+        if (usable)
+            combo.AddItem(entry.PortName);
     }
     combo.Text = combo.Items.empty() ? std::string(kNoDeviceText) : combo.Items.back();
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/SerialDeviceMap.h"
+#include "serial/UucpLock.h"
 
 struct TComboBox;
 struct VltContext;
@@ -32,10 +33,12 @@ inline constexpr uint8_t kHandshakeNameMismatch = 1;
 inline constexpr const char *kNoDeviceText = "No Device Availiable";
 
 // Appends to combo's items the port of every "\Device\VCP" entry of map that
-// can be opened exclusively now (in map order; a sorted combo sorts), then sets
-// the combo's text to the last item or to "No Device Availiable". The caller
-// clears the items and closes its own ports first.
-void EnumeratePorts(TComboBox &combo, const TSerialDeviceMap &map);
+// is a terminal free for use now: it opens exclusively, no other process has
+// it open and no running process's lock file in lockDir names it (in map
+// order; a sorted combo sorts). Then sets the combo's text to the last item or
+// to "No Device Availiable". The caller clears the items and closes its own
+// ports first.
+void EnumeratePorts(TComboBox &combo, const TSerialDeviceMap &map, const std::string &lockDir = kUucpLockDir);
 // The same over the process's serial device map.
 void EnumeratePorts(TComboBox &combo);
 

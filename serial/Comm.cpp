@@ -9,7 +9,9 @@
 
 #include "platform/EventQueue.h"
 #include "serial/LineSettings.h"
+#include "serial/LineSpeed.h"
 #include "serial/PortLink.h"
+#include "serial/PortUsers.h"
 #include "serial/PosixPort.h"
 #include "serial/ReadThread.h"
 #include "serial/WriteThread.h"
@@ -30,6 +32,10 @@ bool TComm::IsOpen() const {
 void TComm::OpenPort() {
     if (FLink)
         throw ECommsError(kMsgAlreadyOpened);
+    // A port another program has locked is left untouched: not even opened.
+    const std::string lockName = UucpLockName(FCommName);
+    if (UucpLockHeld(FLockDir, lockName))
+        throw ECommsError(kMsgErrorOpening);
     const int fd = OpenPortExclusive(FCommName);
     if (fd < 0)
         throw ECommsError(kMsgErrorOpening);
@@ -44,11 +50,24 @@ void TComm::OpenPort() {
         ClosePortHandle(fd);
         throw ECommsError(kMsgCannotSetupBuffer);
     }
+    // Programs that neither lock nor use exclusive mode: two readers would
+    // split the bytes.
+    if (DeviceOpenElsewhere(st.st_rdev)) {
+        ClosePortHandle(fd);
+        throw ECommsError(kMsgErrorOpening);
+    }
+    // Without a usable lock folder the port still opens; the checks above
+    // keep it unshared all the same.
+    TUucpLock lock;
+    if (lock.Take(FLockDir, lockName) == TUucpLock::TResult::Held) {
+        ClosePortHandle(fd);
+        throw ECommsError(kMsgErrorOpening);
+    }
     ::ioctl(fd, TIOCEXCL);
 
     std::shared_ptr<TPortLink> link;
     try {
-        link = std::make_shared<TPortLink>(Queue, FToken, fd);
+        link = std::make_shared<TPortLink>(Queue, FToken, fd, std::move(lock));
     } catch (...) {
         ClosePortHandle(fd);
         throw ECommsError(kMsgErrorOpening);
@@ -56,8 +75,13 @@ void TComm::OpenPort() {
     FLink = link; // the port is open from here on
     ::tcflush(fd, TCIOFLUSH);
     FLink->SendEmpty.store(true);
-    ApplyTimeouts();
-    ApplyLineSettings();
+    try {
+        ApplyTimeouts();
+        ApplyLineSettings();
+    } catch (...) {
+        FLink.reset();
+        throw;
+    }
 
     if (!FLink->CreateEvents()) {
         FLink.reset();
@@ -132,10 +156,14 @@ void TComm::ApplyLineSettings() {
         return;
     ComposeTermios(*this, t);
     ::tcsetattr(fd, TCSANOW, &t);
+    // Any rate the driver has; a line at another speed would garble every frame.
+    const bool speedSet = SetLineSpeed(fd, FBaudRate);
     SetModemLine(fd, TIOCM_DTR, FDtrControl != TDtrControl::DtrDisable);
     if (FRtsControl != TRtsControl::RtsHandshake)
         SetModemLine(fd, TIOCM_RTS, FRtsControl != TRtsControl::RtsDisable);
     FLink->IgnoreNullChar.store(FIgnoreNullChar);
+    if (!speedSet)
+        throw ECommsError(kMsgCannotSetupBuffer);
 }
 
 void TComm::ApplyTimeouts() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "serial/CommsError.h"
+#include "serial/UucpLock.h"
 
 class TEventQueue;
 class TComm;
@@ -55,8 +56,10 @@ public:
     TComm(const TComm &) = delete;
     TComm &operator=(const TComm &) = delete;
 
-    // Opens CommName ("ttyUSB0" is /dev/ttyUSB0, a name with "/" is a path).
-    // Throws ECommsError.
+    // Opens CommName ("ttyUSB0" is /dev/ttyUSB0, a name with "/" is a path)
+    // unless another program has it open or locked, and writes its lock file
+    // into LockDir while it is open. Throws ECommsError; a line speed the
+    // driver cannot set is "Cannot setup comm buffer".
     void OpenPort();
     // Stops both threads and closes the port; nothing when closed.
     void ClosePort();
@@ -65,8 +68,14 @@ public:
     // The port handle is set.
     bool IsOpen() const;
 
+    // The folder of the UUCP lock files (not a published property); a new
+    // folder counts from the next open.
+    const std::string &LockDir() const { return FLockDir; }
+    void SetLockDir(const std::string &dir) { FLockDir = dir; }
+
     // Published properties. Setters of all but CommName and Parity re-apply the
-    // settings at once while the port is open, unless the value is unchanged.
+    // settings at once while the port is open, unless the value is unchanged;
+    // a speed the driver cannot set throws ECommsError (the value stays).
     const std::string &CommName() const { return FCommName; }
     void SetCommName(const std::string &v) { FCommName = v; }
     uint32_t BaudRate() const { return FBaudRate; }
@@ -144,6 +153,7 @@ private:
     std::shared_ptr<TPortLink> FLink;   // handle, close event, send queue; null while closed
     std::shared_ptr<TCommToken> FToken; // stands for this object in posted events
 
+    std::string FLockDir = kUucpLockDir;
     std::string FCommName = "COM2";
     uint32_t FBaudRate = 9600;
     bool FParityCheck = false;

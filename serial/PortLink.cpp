@@ -6,8 +6,8 @@
 #include "serial/Comm.h"
 #include "serial/PosixPort.h"
 
-TPortLink::TPortLink(TEventQueue &queue, std::shared_ptr<TCommToken> token, int fd)
-    : Queue(queue), Token(std::move(token)), Fd(fd) {}
+TPortLink::TPortLink(TEventQueue &queue, std::shared_ptr<TCommToken> token, int fd, TUucpLock lock)
+    : Queue(queue), Token(std::move(token)), Fd(fd), Lock(std::move(lock)) {}
 
 TPortLink::~TPortLink() {
     ClosePortHandle(Fd);

@@ -1,14 +1,17 @@
 #pragma once
 // What an open TComm shares with its reader and writer threads: the port
-// handle, the close event, the send queue, the flags and the read time-outs.
-// Owned jointly, so a thread that outlives ClosePort's wait never sees a
-// closed handle; the handles close with the last owner.
+// handle and its lock file, the close event, the send queue, the flags and the
+// read time-outs. Owned jointly, so a thread that outlives ClosePort's wait
+// never sees a closed handle; the handles close and the lock file goes with
+// the last owner.
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "serial/UucpLock.h"
 
 class TComm;
 class TEventQueue;
@@ -29,7 +32,7 @@ enum : unsigned {
 };
 
 struct TPortLink {
-    TPortLink(TEventQueue &queue, std::shared_ptr<TCommToken> token, int fd);
+    TPortLink(TEventQueue &queue, std::shared_ptr<TCommToken> token, int fd, TUucpLock lock);
     ~TPortLink();
     TPortLink(const TPortLink &) = delete;
     TPortLink &operator=(const TPortLink &) = delete;
@@ -65,6 +68,7 @@ struct TPortLink {
     std::atomic<uint32_t> ReadTotalConstant{0};
 
 private:
+    TUucpLock Lock; // removed after the handle is closed
     std::atomic<bool> Closed{false};
     std::atomic<bool> HangupPosted{false};
     std::mutex SendMutex;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <numeric>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include "platform/SerialDeviceMap.h"
@@ -276,6 +277,35 @@ TEST(SimPort, DeviceSurvivesTheProgramClosingAndReopeningThePort) {
     EXPECT_EQ((*reply)[0], 0xA3);
     ASSERT_TRUE(dev.WaitFor([](const TSimDevice &d) { return d.Counters().Replies >= 3; }));
     EXPECT_EQ(host.ReadPacket(std::chrono::milliseconds(0)), std::nullopt);
+}
+
+// An open of the program's side by the device would make the port look in
+// use by another program whenever the device runs as its own process.
+TEST(SimPort, DeviceNeverOpensTheProgramsSide) {
+    TSimDevice dev;
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    // Closes are watched too: inotify merges an event into an identical unread one.
+    ASSERT_GE(::inotify_add_watch(watch, dev.PortPath().c_str(), IN_OPEN | IN_CLOSE), 0);
+    const uint64_t rounds = 3;
+    for (uint64_t n = 1; n <= rounds; ++n) {
+        {
+            TPtyHost host(dev.PortPath());
+            host.SendProbe();
+            ASSERT_TRUE(host.ReadPacket());
+        }
+        // The device has handled the close once it counts it.
+        ASSERT_TRUE(dev.WaitFor([n](const TSimDevice &d) { return d.Counters().HostCloses >= n; }));
+    }
+    uint64_t opens = 0;
+    alignas(inotify_event) char events[4096];
+    ssize_t got;
+    while ((got = ::read(watch, events, sizeof events)) > 0)
+        for (char *p = events; p < events + got;
+             p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
+            opens += (reinterpret_cast<inotify_event *>(p)->mask & IN_OPEN) != 0;
+    ::close(watch);
+    EXPECT_EQ(opens, rounds) << "only the program's own opens";
 }
 
 TEST(SimGang, DeviceMapListsEachPortUnderItsVcpName) {

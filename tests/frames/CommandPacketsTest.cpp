@@ -295,6 +295,21 @@ TEST_F(Packets, SetupPacketTextFields) {
         {"exactly 16",
          "0123456789ABCDEF",
          {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'}},
+        // The device reads its code page (GBK), not UTF-8.
+        {"Chinese in GBK",
+         "芯片数据.bin",
+         {0xD0, 0xBE, 0xC6, 0xAC, 0xCA, 0xFD, 0xBE, 0xDD, '.', 'b', 'i', 'n', 0, 0, 0, 0}},
+        {"characters GBK lacks", "한😀x", {'?', '?', 'x', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"bytes that are no UTF-8",
+         "a\xFF\xC3("
+         "b\xE4\xB8",
+         {'a', '?', '?', '(', 'b', '?', '?', 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"a double-byte character is not split at the cut",
+         "abcdefghijklmno中",
+         {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 0}},
+        {"eight double-byte characters fill the field",
+         "中文中文中文中文中",
+         {0xD6, 0xD0, 0xCE, 0xC4, 0xD6, 0xD0, 0xCE, 0xC4, 0xD6, 0xD0, 0xCE, 0xC4, 0xD6, 0xD0, 0xCE, 0xC4}},
     };
     for (const auto &c : cases) {
         ctx.ChipName = c.Text;

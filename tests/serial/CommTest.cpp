@@ -13,6 +13,7 @@
 
 #include "platform/EventQueue.h"
 #include "serial/LineSettings.h"
+#include "serial/LineSpeed.h"
 #include "serial/PosixPort.h"
 #include "tests/serial/PtyPair.h"
 
@@ -389,6 +390,62 @@ TEST_F(CommOnPty, BaudRateReappliesAtOnceUnlessUnchanged) {
     EXPECT_EQ(FarSpeed(), static_cast<speed_t>(B9600));
     Comm->SetBaudRate(115200);
     EXPECT_EQ(FarSpeed(), static_cast<speed_t>(B115200));
+}
+
+// A pseudo-terminal takes any rate, so the far side shows what was asked for.
+TEST_F(CommOnPty, RatesWithoutAStandardCodeReachTheLine) {
+    for (uint32_t rate : {250000u, 123457u, 1000000u}) {
+        Comm->SetBaudRate(rate);
+        Comm->OpenPort();
+        uint32_t output = 0, input = 0;
+        ASSERT_TRUE(ReadLineSpeed(Pty.Master, output, input));
+        EXPECT_EQ(output, rate);
+        EXPECT_EQ(input, rate);
+        Comm->ClosePort();
+    }
+    Comm->OpenPort();
+    Comm->SetBaudRate(76543);
+    uint32_t output = 0, input = 0;
+    ASSERT_TRUE(ReadLineSpeed(Pty.Master, output, input));
+    EXPECT_EQ(output, 76543u) << "re-applied while open";
+}
+
+TEST_F(CommOnPty, ASpeedTheDriverCannotSetIsAnError) {
+    auto openError = [this] {
+        try {
+            Comm->OpenPort();
+            return std::string();
+        } catch (const ECommsError &e) {
+            return std::string(e.what());
+        }
+    };
+    Comm->SetBaudRate(0);
+    EXPECT_EQ(openError(), kMsgCannotSetupBuffer);
+    EXPECT_FALSE(Comm->IsOpen());
+    Comm->SetBaudRate(1000000);
+    EXPECT_EQ(openError(), "") << "the failed open left nothing behind";
+    try {
+        Comm->SetBaudRate(0);
+        ADD_FAILURE() << "a speed of 0 was taken";
+    } catch (const ECommsError &e) {
+        EXPECT_STREQ(e.what(), kMsgCannotSetupBuffer);
+    }
+    EXPECT_TRUE(Comm->IsOpen());
+    EXPECT_EQ(FarSpeed(), static_cast<speed_t>(B1000000)) << "the line keeps its speed";
+}
+
+TEST(CommLineSettings, TheDriversRateCountsWithinTwoPercent) {
+    const struct {
+        uint32_t Asked, Actual;
+        bool Matches;
+    } cases[] = {
+        {1000000, 1000000, true},  {1000000, 980000, true},
+        {1000000, 1020000, true},  {1000000, 979999, false},
+        {1000000, 1020001, false}, {250000, 9600, false},
+        {115200, 115107, true},    {0, 0, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SpeedMatches(c.Asked, c.Actual), c.Matches) << c.Asked << " ran at " << c.Actual;
 }
 
 // A pseudo-terminal forces 8 data bits and clears PARENB, but keeps PARODD.

@@ -38,7 +38,7 @@ struct TwoPorts : ::testing::Test {
         return {
             {"\\Device\\VCP0", Com7},        {"\\Device\\Serial0", B.SlavePath},
             {"\\device\\VCP2", B.SlavePath}, {"\\Device\\VCP3", (Dir / "COM9").string()},
-            {"\\Device\\VCP1", Com3},
+            {"\\Device\\VCP1", Com3},        {"\\Device\\VCP4", "/dev/null"}, // no terminal
         };
     }
 };

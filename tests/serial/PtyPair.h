@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -108,6 +109,58 @@ public:
 
 private:
     int Fd = -1;
+};
+
+// Another process holding a port the plain way a terminal program does:
+// opened, no exclusive mode, no lock. Held() once the child has it open; the
+// child lets go and ends with Release.
+class TOtherProcessHolder {
+public:
+    explicit TOtherProcessHolder(const std::string &path) {
+        int ready[2], release[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
+            throw std::runtime_error("no pipe");
+        Pid = ::fork();
+        if (Pid < 0)
+            throw std::runtime_error("no fork");
+        if (Pid == 0) {
+            // Only async-signal-safe calls in the child of a threaded process.
+            ::close(ready[0]);
+            ::close(release[1]);
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char ok = fd >= 0 ? 1 : 0;
+            [[maybe_unused]] ssize_t w = ::write(ready[1], &ok, 1);
+            char b;
+            [[maybe_unused]] ssize_t r = ::read(release[0], &b, 1); // end of file: let go
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        char ok = 0;
+        HeldOk = ::read(ready[0], &ok, 1) == 1 && ok == 1;
+        ::close(ready[0]);
+        ReleaseFd = release[1];
+    }
+    ~TOtherProcessHolder() { Release(); }
+    TOtherProcessHolder(const TOtherProcessHolder &) = delete;
+    TOtherProcessHolder &operator=(const TOtherProcessHolder &) = delete;
+
+    bool Held() const { return HeldOk; }
+    pid_t ProcessId() const { return Pid; }
+    // The child closes the port and has ended when this returns.
+    void Release() {
+        if (ReleaseFd < 0)
+            return;
+        ::close(ReleaseFd);
+        ReleaseFd = -1;
+        int status = 0;
+        ::waitpid(Pid, &status, 0);
+    }
+
+private:
+    pid_t Pid = -1;
+    int ReleaseFd = -1;
+    bool HeldOk = false;
 };
 
 inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {

@@ -251,14 +251,16 @@ void TSimDevice::Run() {
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
             // The program closed its side: what was in flight is lost, as
-            // with a real port. In raw mode only a flush through the
-            // terminal's own side drops the bytes queued for it.
+            // with a real port. The device never opens the program's side,
+            // or the port would look in use by another program: a flush of
+            // the master drops what is still on its way to the terminal, a
+            // settings request with flush (which the master passes to the
+            // terminal) what the terminal already queued for reading.
             hostClosed = true;
-            int fd = open(SlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                tcflush(fd, TCIFLUSH);
-                close(fd);
-            }
+            tcflush(Master, TCOFLUSH);
+            termios t{};
+            if (tcgetattr(Master, &t) == 0)
+                tcsetattr(Master, TCSAFLUSH, &t);
             rxCount = 0;
             std::lock_guard lk(Mutex);
             ++S->Counters.HostCloses;
