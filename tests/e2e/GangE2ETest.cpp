@@ -366,7 +366,8 @@ TEST(GangE2E, PortThatVanishesBeforeItsOpenEndsTheScanThere) {
     const uint64_t closes2 = r.Dev(2).Counters().HostCloses, closes3 = r.Dev(3).Counters().HostCloses;
     // Listed by the scan, gone by the time channel 2 opens it.
     const std::string ghost = (r.Dir / "ghost-port").string();
-    { std::ofstream(ghost).put('\0'); }
+    // A terminal, so the scan lists it: a link to device 2's port, removed before its open.
+    std::filesystem::create_symlink(r.Dev(2).PortPath(), ghost);
     r.Program.PortScan.DeviceMap = [&] {
         return TSerialDeviceMap{{"\\Device\\VCP0", r.Dev(1).PortPath()},
                                 {"\\Device\\VCP1", ghost},
