@@ -53,7 +53,11 @@ bool OpenAhexFile(VltContext &ctx, const std::string &fileName) {
         ParseAhexFile(ctx, fileName);
     else
         loaded = false;
-    ShowAhexSummary(ctx);
+    // Block CRCs belong to a block table; a binary image keeps the file's bytes.
+    if (ext == ".BIN")
+        ShowAhexImageSummary(ctx);
+    else
+        ShowAhexSummary(ctx);
     return loaded;
 }
 

@@ -221,12 +221,20 @@ TEST_F(OpenRoutines, Family64ChecksumRangeAndBinaryLoad) {
     EXPECT_EQ(Ctx.DataEndIndex, 0x0210u);
     ExpectStoredChecksums(0, 0x0FFF);
 
-    // After a binary load the count is a word count: the table walk stays in its 32 headers.
-    Form->InfoMemo.Clear();
-    OpenAhexFile(Ctx, Dir.Write("b.bin", std::string(4096, '\x7F')));
-    EXPECT_EQ(Ctx.RecordCount, 1024);
-    EXPECT_EQ(Lines().size(), 32u + 2 + 3);
-    EXPECT_EQ(Data(256, 1), Hex("7F"));
+    // A binary image keeps the file's bytes: no block CRCs are written into it.
+    std::string bin(4096, '\0');
+    for (size_t i = 0; i < bin.size(); ++i)
+        bin[i] = static_cast<char>(i % 251 + 1);
+    for (const auto &name : {"b.bin", "c.BIN"}) {
+        SCOPED_TRACE(name);
+        Form->InfoMemo.Clear();
+        OpenAhexFile(Ctx, Dir.Write(name, bin));
+        EXPECT_EQ(Ctx.RecordCount, 1024);
+        EXPECT_EQ(Data(0, 4096), std::vector<uint8_t>(bin.begin(), bin.end()));
+        EXPECT_EQ(Lines(),
+                  Join({ChecksumLines(0, 0x0FFF), {kDots, L("Total 1024 Block Data To Be Burned!"), kDots}}));
+        ExpectStoredChecksums(0, 0x0FFF);
+    }
 }
 
 TEST_F(OpenRoutines, Family16DefaultsAndRegisterRange) {
