@@ -36,6 +36,19 @@ void ShowConfigTxtSummary(VltContext &ctx);   // family 5
 void ShowBinDefaultsSummary(VltContext &ctx); // family 16
 void ShowRawBinSummary(VltContext &ctx);      // family 32
 
+// Runs the load, then the summary. The summary also follows a load that fails
+// with an error, before the error goes on: the viewer and the checksum lines
+// then show what the buffer holds, not the file loaded before.
+template <typename Load, typename Summary> void LoadThenSummarise(Load &&load, Summary &&summary) {
+    try {
+        load();
+    } catch (...) {
+        summary();
+        throw;
+    }
+    summary();
+}
+
 // Panel helpers: a dots line, and a line through AddInfoLine.
 void AddDotsLine(VltContext &ctx);
 void AddSummaryLine(VltContext &ctx, const std::string &text);

@@ -1,11 +1,15 @@
 #include "datafiles/OpenRoutines.h"
+#include "app/ReadDisplay.h"
 #include "datafiles/LoadSummaries.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "platform/Format.h"
 #include "tests/datafiles/DataFileFixture.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -116,13 +120,44 @@ TEST_F(OpenRoutines, Family48BinaryAndOtherExtensions) {
     EXPECT_EQ(Lines()[5], L("Chip Actual Data ACC Sun is : 0x0000."));
 }
 
-TEST_F(OpenRoutines, ALoaderErrorLeavesWithoutSummary) {
-    EXPECT_THROW(OpenVeltaPyFile(Ctx, Dir.Write("bad.py", "import time\ni2c.i2cw(1,x)\n")), EConvertError);
-    EXPECT_THROW(OpenProjFile(Ctx, Dir.Write("bad.proj", "<Global>\n<Reg a=\"q\" b=\"1\" c=\"1\"/>\n")),
-                 EConvertError);
-    EXPECT_THROW(OpenRawBinFile(Ctx, Dir.Path("missing.bin")), EInOutError);
-    EXPECT_THROW(OpenHfgFile(Ctx, Dir.Path("missing.hfg")), EInOutError);
-    EXPECT_TRUE(Lines().empty());
+// A loader's error still goes to the caller, after the summary of what the
+// buffer then holds: the viewer and the checksum lines no longer show the
+// file loaded before.
+TEST_F(OpenRoutines, ALoaderErrorStillShowsWhatTheBufferHolds) {
+    Ctx.DataKB = 4;
+    Ctx.ChecksumStart = 0;
+    Ctx.ChecksumEnd = 0x0FFF;
+    struct Case {
+        const char *what;
+        std::function<void()> open;
+        size_t last; // of the checksum range
+    };
+    const Case cases[] = {
+        {"script",
+         [&] { OpenVeltaPyFile(Ctx, Dir.Write("bad.py", "import time\ni2c.i2cw(1,2,3)\ni2c.i2cw(1,x)\n")); },
+         4095},
+        {"proj",
+         [&] { OpenProjFile(Ctx, Dir.Write("bad.proj", "<Global>\n<Reg a=\"q\" b=\"1\" c=\"1\"/>\n")); },
+         4095},
+        {"raw binary", [&] { OpenRawBinFile(Ctx, Dir.Path("missing.bin")); }, 0x0FFF},
+        {"hfg", [&] { OpenHfgFile(Ctx, Dir.Path("missing.hfg")); }, 1023},
+        {"configuration",
+         [&] { OpenConfigTxtFile(Ctx, Dir.Write("bad.txt", "# START CONFIGURATION REGISTERS\nxyz,1\n")); },
+         4095},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Ctx.DataBuffer.fill(0x5C); // the file loaded before
+        Ctx.DataEndIndex = 255;
+        FillHexViewer(Ctx);
+        Form->InfoMemo.Clear();
+        EXPECT_THROW(c.open(), EPelmorError);
+        const auto lines = ChecksumLines(0, c.last);
+        EXPECT_NE(std::search(Lines().begin(), Lines().end(), lines.begin(), lines.end()), Lines().end());
+        ExpectStoredChecksums(0, c.last);
+        EXPECT_EQ(Form->HexViewer.Cell(1, 1), Format("%0.2x", Ctx.DataBuffer[0]));
+        EXPECT_NE(Ctx.DataBuffer[0], 0x5C);
+    }
 }
 
 TEST_F(OpenRoutines, Family5Configuration) {
