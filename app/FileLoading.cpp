@@ -132,21 +132,26 @@ void FileOpenBtnClick(VltContext &ctx) {
 void LoadVltDataFile(VltContext &ctx, const std::string &fileName) {
     const std::string ext = UpperFileExt(fileName);
     std::fill_n(ctx.DataBuffer.begin(), 16384, 0xFF);
-    if (ext == ".TXT") {
-        const uint8_t kind = ctx.ChipSubType & 0xF0;
-        if (kind == 0x10 || kind == 0x40)
-            ParseRegTableFile(ctx, fileName);
-        else
-            ParseCmdTxtFile(ctx, fileName);
-    } else if (ext == ".C") {
-        ParseCArrayFile(ctx, fileName);
-    } else {
-        LoadBinFile(ctx, fileName, 4095);
-        ctx.RecordCount = CountCmdRecords(ctx);
-    }
-    ShowCmdFileSummary(ctx);
-    if (ctx.ChipSubType < 16)
-        ctx.DeviceAddress = 0;
+    LoadThenSummarise(
+        [&] {
+            if (ext == ".TXT") {
+                const uint8_t kind = ctx.ChipSubType & 0xF0;
+                if (kind == 0x10 || kind == 0x40)
+                    ParseRegTableFile(ctx, fileName);
+                else
+                    ParseCmdTxtFile(ctx, fileName);
+            } else if (ext == ".C") {
+                ParseCArrayFile(ctx, fileName);
+            } else {
+                LoadBinFile(ctx, fileName, 4095);
+                ctx.RecordCount = CountCmdRecords(ctx);
+            }
+        },
+        [&] {
+            ShowCmdFileSummary(ctx);
+            if (ctx.ChipSubType < 16)
+                ctx.DeviceAddress = 0;
+        });
 }
 
 bool LoadHexOrBinFile(VltContext &ctx, const std::string &fileName) {
@@ -156,14 +161,15 @@ bool LoadHexOrBinFile(VltContext &ctx, const std::string &fileName) {
         int32_t line = 0;
         int32_t stored = 0;
         const int code = DoOpenFile_HEX_Routine(fileName.c_str(), ctx.DataBuffer.data(), &line, &stored);
+        // A rejected file leaves the filled buffer: the viewer shows that, not the file before.
+        ShowHexFileSummary(ctx);
         if (code != RHB_OK) {
             ctx.Dialogs->Error(HexErrorText(code, fileName, line));
             return false;
         }
-    } else {
-        LoadBinFile(ctx, fileName, 65535);
+        return true;
     }
-    ShowHexFileSummary(ctx);
+    LoadThenSummarise([&] { LoadBinFile(ctx, fileName, 65535); }, [&] { ShowHexFileSummary(ctx); });
     return true;
 }
 

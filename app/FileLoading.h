@@ -12,11 +12,14 @@ struct VltContext;
 // error display).
 void FileOpenBtnClick(VltContext &ctx);
 
+// Both loaders write their summary also when the load fails, so the viewer
+// and the checksum lines show what the buffer then holds.
 // Family 0: command text, register table, C array or binary file.
 void LoadVltDataFile(VltContext &ctx, const std::string &fileName);
 // Other families without an open routine: ".HEX" through the HEX library, or
 // a binary file. Returns false, with an error box naming the file and the
-// line, when the library rejects the file; there is then no summary.
+// line, when the library rejects the file; the summary is then that of the
+// filled buffer.
 bool LoadHexOrBinFile(VltContext &ctx, const std::string &fileName);
 
 void ShowHexFileSummary(VltContext &ctx);

@@ -4,6 +4,7 @@
 
 #include "datafiles/FormatError.h"
 #include "datafiles/TextFileReader.h"
+#include "datafiles/TextTokens.h"
 #include "protocol/VltContext.h"
 
 namespace {
@@ -12,7 +13,7 @@ uint16_t HexField(const std::string &line, size_t from, size_t to) {
     uint16_t v = 0;
     for (size_t i = from; i < to; ++i) {
         const char c = line[i];
-        if (c == ' ')
+        if (IsBlank(c))
             continue;
         int d;
         if (c >= '0' && c <= '9')
@@ -59,7 +60,7 @@ void ParseAhexFile(VltContext &ctx, const std::string &fileName) {
         PutU16At(ctx, tablePos + 6, 0);
     };
     std::string line;
-    while (file.ReadLine(line)) {
+    while (NextDataLine(ctx, file, line)) {
         if (line.size() < 5)
             continue;
         const uint16_t a = AhexLineAddress(line);

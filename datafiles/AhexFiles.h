@@ -16,7 +16,7 @@ constexpr uint16_t kAhexMaxBlockWords = 255;
 // load stops there with the format error box, keeping the blocks before it.
 void ParseAhexFile(VltContext &ctx, const std::string &fileName);
 
-// Hexadecimal (0-9, A-F only, spaces skipped) up to the first ":"; 0 on any
+// Hexadecimal (0-9, A-F only, blanks skipped) up to the first ":"; 0 on any
 // other character.
 uint16_t AhexLineAddress(const std::string &line);
 // The same over the text after the first ":"; 0 when there is none.

@@ -15,11 +15,12 @@ void ParseCArrayFile(VltContext &ctx, const std::string &fileName) {
     auto &buf = ctx.DataBuffer;
     std::string line;
     // The first non-empty line is the array's declaration.
-    while (file.ReadLine(line) && line.empty()) {
+    bool more = false;
+    while ((more = NextDataLine(ctx, file, line)) && line.empty()) {
     }
     uint32_t p = 0;
     ctx.RecordCount = 0;
-    while (file.ReadLine(line)) {
+    while (more && NextDataLine(ctx, file, line)) {
         if (line.empty() || line[0] == '/' || line[0] == '{')
             continue;
         if (line[0] == '}')

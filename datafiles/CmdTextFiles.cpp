@@ -16,7 +16,7 @@ void ParseCmdTxtFile(VltContext &ctx, const std::string &fileName) {
     uint32_t p = 0;
     ctx.RecordCount = 0;
     std::string line;
-    while (file.ReadLine(line)) {
+    while (NextDataLine(ctx, file, line)) {
         if (line.size() < 10)
             continue;
         size_t col = 1;

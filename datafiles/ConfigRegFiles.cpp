@@ -27,14 +27,14 @@ bool Put(VltContext &ctx, uint32_t at, uint8_t v) {
     return true;
 }
 
-// "# DELAY" then a number that a space must end; otherwise the default stays.
+// "# DELAY" then a number that a blank must end; otherwise the default stays.
 void ReadDelay(VltContext &ctx, const std::string &t) {
     ctx.ConfigDelay = kDefaultDelay;
     size_t i = std::string_view(kDelay).size();
-    while (i < t.size() && t[i] == ' ')
+    while (i < t.size() && IsBlank(t[i]))
         ++i;
     const size_t from = i;
-    while (i < t.size() && t[i] != ' ')
+    while (i < t.size() && !IsBlank(t[i]))
         ++i;
     if (i >= t.size() || i == from)
         return;
@@ -62,7 +62,7 @@ bool ParseConfigRegLine(VltContext &ctx, const std::string &line, uint32_t &pos,
         return true;
     };
     for (const char c : line) {
-        if (c == ' ') {
+        if (IsBlank(c)) {
             if (!text.empty()) {
                 const auto v = static_cast<uint32_t>(StrToInt(text));
                 if (haveAddress && !storeData(text, v))
@@ -103,7 +103,7 @@ void ParseConfigRegFile(VltContext &ctx, const std::string &fileName) {
     const TSection *section = nullptr;
     uint16_t *count = nullptr;
     std::string line;
-    while (file.ReadLine(line)) {
+    while (NextDataLine(ctx, file, line)) {
         if (line.size() < 5)
             continue;
         const std::string t = TrimUpper(line);

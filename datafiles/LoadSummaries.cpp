@@ -91,9 +91,23 @@ void ShowProjSummary(VltContext &ctx) {
     FillHexViewer(ctx);
 }
 
+namespace {
+
+void AhexImageChecksums(VltContext &ctx) {
+    ctx.DataStartIndex = 0;
+    ImageChecksumsOver(ctx, 0, Low16(ctx.DataEndIndex) | 0x0FFF);
+}
+
+void ShowAhexLines(VltContext &ctx) {
+    FillHexViewer(ctx);
+    AddDotsLine(ctx);
+    AddSummaryLine(ctx, Format("Total %d Block Data To Be Burned!", ctx.RecordCount));
+    AddDotsLine(ctx);
+}
+
+} // namespace
+
 void AhexChecksums(VltContext &ctx) {
-    // The table holds 32 headers; a count beyond it (after a binary load) is
-    // not a block count.
     const uint16_t blocks = std::min<uint16_t>(ctx.RecordCount, kAhexTableSize / kAhexHeaderSize);
     auto &buf = ctx.DataBuffer;
     for (uint16_t b = 0; b < blocks; ++b) {
@@ -105,16 +119,17 @@ void AhexChecksums(VltContext &ctx) {
         AddSummaryLine(ctx, Format("APARAM Data CRC CheckSum = 0x%0.4x", crc));
         PutU16(buf, h + 6, crc);
     }
-    ctx.DataStartIndex = 0;
-    ImageChecksumsOver(ctx, 0, Low16(ctx.DataEndIndex) | 0x0FFF);
+    AhexImageChecksums(ctx);
 }
 
 void ShowAhexSummary(VltContext &ctx) {
     AhexChecksums(ctx);
-    FillHexViewer(ctx);
-    AddDotsLine(ctx);
-    AddSummaryLine(ctx, Format("Total %d Block Data To Be Burned!", ctx.RecordCount));
-    AddDotsLine(ctx);
+    ShowAhexLines(ctx);
+}
+
+void ShowAhexImageSummary(VltContext &ctx) {
+    AhexImageChecksums(ctx);
+    ShowAhexLines(ctx);
 }
 
 void PyChecksums(VltContext &ctx) {

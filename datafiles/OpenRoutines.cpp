@@ -24,22 +24,28 @@ void Clear(VltContext &ctx, size_t count, uint8_t value) {
 
 void OpenHfgFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 4096, 0x00);
-    LoadBinFile(ctx, fileName, 4095);
-    ctx.RecordCount = static_cast<uint16_t>(CountImageEntries(ctx));
-    ShowHfgSummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            LoadBinFile(ctx, fileName, 4095);
+            ctx.RecordCount = static_cast<uint16_t>(CountImageEntries(ctx));
+        },
+        [&] { ShowHfgSummary(ctx); });
 }
 
 bool OpenProjFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 4096, 0x00);
     const std::string ext = UpperFileExt(fileName);
     bool loaded = true;
-    if (ext == ".BIN")
-        LoadBin4K(ctx, fileName);
-    else if (ext == ".PROJ")
-        ParseProjFile(ctx, fileName);
-    else
-        loaded = false;
-    ShowProjSummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            if (ext == ".BIN")
+                LoadBin4K(ctx, fileName);
+            else if (ext == ".PROJ")
+                ParseProjFile(ctx, fileName);
+            else
+                loaded = false;
+        },
+        [&] { ShowProjSummary(ctx); });
     return loaded;
 }
 
@@ -47,13 +53,22 @@ bool OpenAhexFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 8192, 0x00);
     const std::string ext = UpperFileExt(fileName);
     bool loaded = true;
-    if (ext == ".BIN")
-        LoadBin4K(ctx, fileName);
-    else if (ext == ".AHEX")
-        ParseAhexFile(ctx, fileName);
-    else
-        loaded = false;
-    ShowAhexSummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            if (ext == ".BIN")
+                LoadBin4K(ctx, fileName);
+            else if (ext == ".AHEX")
+                ParseAhexFile(ctx, fileName);
+            else
+                loaded = false;
+        },
+        [&] {
+            // Block CRCs belong to a block table; a binary image keeps the file's bytes.
+            if (ext == ".BIN")
+                ShowAhexImageSummary(ctx);
+            else
+                ShowAhexSummary(ctx);
+        });
     return loaded;
 }
 
@@ -61,39 +76,48 @@ bool OpenVeltaPyFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 8192, 0x00);
     const std::string ext = UpperFileExt(fileName);
     bool loaded = true;
-    if (ext == ".BIN") {
-        LoadBin4K(ctx, fileName);
-    } else if (ext == ".PY") {
-        loaded = ParseVeltaPyFile(ctx, fileName);
-    } else {
-        ctx.Dialogs->Message("File Error,Please Check!");
-        loaded = false;
-    }
-    ShowPySummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            if (ext == ".BIN") {
+                LoadBin4K(ctx, fileName);
+            } else if (ext == ".PY") {
+                loaded = ParseVeltaPyFile(ctx, fileName);
+            } else {
+                ctx.Dialogs->Message("File Error,Please Check!");
+                loaded = false;
+            }
+        },
+        [&] { ShowPySummary(ctx); });
     return loaded;
 }
 
 void OpenConfigTxtFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 16384, 0xFF);
-    if (UpperFileExt(fileName) == ".TXT") {
-        ParseConfigRegFile(ctx, fileName);
-    } else {
-        LoadBinFile(ctx, fileName, 4095);
-        ctx.RecordCount = CountCmdRecords(ctx);
-    }
-    ShowConfigTxtSummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            if (UpperFileExt(fileName) == ".TXT") {
+                ParseConfigRegFile(ctx, fileName);
+            } else {
+                LoadBinFile(ctx, fileName, 4095);
+                ctx.RecordCount = CountCmdRecords(ctx);
+            }
+        },
+        [&] { ShowConfigTxtSummary(ctx); });
 }
 
 void OpenBinFileAddDefaults(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 4096, 0x00);
-    LoadBinFile(ctx, fileName, 4095);
-    LoadDefaultFlags(ctx);
-    ShowBinDefaultsSummary(ctx);
+    LoadThenSummarise(
+        [&] {
+            LoadBinFile(ctx, fileName, 4095);
+            LoadDefaultFlags(ctx);
+        },
+        [&] { ShowBinDefaultsSummary(ctx); });
 }
 
 void OpenRawBinFile(VltContext &ctx, const std::string &fileName) {
     Clear(ctx, 4096, 0x00);
     ctx.DataEndIndex = 0xFFFF;
-    LoadBinFileLen(ctx, fileName, ctx.DataEndIndex);
-    ShowRawBinSummary(ctx);
+    LoadThenSummarise([&] { LoadBinFileLen(ctx, fileName, ctx.DataEndIndex); },
+                      [&] { ShowRawBinSummary(ctx); });
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The open routines of the chip families that have one: each prepares
 // DataBuffer, loads the file by its extension and writes the load summary.
-// A loader that throws (unreadable file, conversion error) leaves the
-// routine at once, without a summary. The routines that can load nothing
-// (another extension, a script refused at its first line) still write the
-// summary and then return false: their buffer holds no data of the file.
+// A loader that throws (unreadable file, conversion error) ends the routine
+// with that error after the summary of what the buffer then holds. The
+// routines that can load nothing (another extension, a script refused at its
+// first line) write the summary and return false: their buffer holds no data
+// of the file.
 #include <string>
 
 struct VltContext;

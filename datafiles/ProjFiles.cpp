@@ -71,9 +71,9 @@ void ParseProjFile(VltContext &ctx, const std::string &fileName) {
     ctx.RecordCount = 0;
     std::string line;
     bool inGlobal = false;
-    while (!inGlobal && file.ReadLine(line))
+    while (!inGlobal && NextDataLine(ctx, file, line))
         inGlobal = StartsWith(FromFirstAngle(line), "<Global>");
-    while (inGlobal && file.ReadLine(line)) {
+    while (inGlobal && NextDataLine(ctx, file, line)) {
         const std::string text = FromFirstAngle(line);
         if (StartsWith(text, "<Reg")) {
             if (!ParseProjRegLine(ctx, text)) {

@@ -50,7 +50,7 @@ void ParseRegTableFile(VltContext &ctx, const std::string &fileName) {
     uint32_t p = 0;
     ctx.RecordCount = 0;
     std::string line;
-    while (file.ReadLine(line)) {
+    while (NextDataLine(ctx, file, line)) {
         if (StartsWith(line, "END"))
             break;
         uint8_t a = 0, b = 0;

@@ -1,5 +1,6 @@
 #include "datafiles/ScriptFiles.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -30,16 +31,27 @@ constexpr std::array<TSectionLine, 5> kSectionLines{{
     {"# GENERIC: begin", 0x10},
 }};
 constexpr uint8_t kDisableResetCode = 0x20;
+constexpr uint32_t kLongestWait = 0xFFFFFF; // microseconds in 24 bits
 
-void SkipSpaces(TPyParse &ps, const std::string &line) {
-    while (ps.Column <= line.size() && line[ps.Column - 1] == ' ')
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+void SkipBlanks(TPyParse &ps, const std::string &line) {
+    while (ps.Column <= line.size() && IsBlank(line[ps.Column - 1]))
         ++ps.Column;
+}
+
+// True when the statement's closing ")" follows the column: a statement cut
+// off before it has no defined value.
+bool ClosedFromColumn(const TPyParse &ps, const std::string &line) {
+    return line.find(')', ps.Column - 1) != std::string::npos;
 }
 
 // Writes a whole record or, when it would not fit, nothing.
 void PutRecord(TPyParse &ps, const uint8_t *bytes, size_t n) {
     if (!FitsDataBuffer(ps.Pos, static_cast<uint32_t>(n))) {
-        ps.Overflow = true;
+        ps.Refused = true;
         return;
     }
     for (size_t i = 0; i < n; ++i)
@@ -62,8 +74,62 @@ bool SectionLine(TPyParse &ps, const std::string &line) {
 
 } // namespace
 
+std::optional<uint32_t> PySleepMicroseconds(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    // The value is digits x 10^scale microseconds.
+    std::string digits;
+    int64_t scale = 6;
+    size_t i = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        digits.push_back(text[i]);
+    if (i < text.size() && text[i] == '.')
+        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+            digits.push_back(text[i]);
+            --scale;
+        }
+    if (digits.empty())
+        return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        if (i == text.size() || !IsDigit(text[i]))
+            return std::nullopt;
+        int64_t exponent = 0;
+        // Beyond a line's length of digits the value cannot fit or be whole anyway.
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            exponent = std::min<int64_t>(exponent * 10 + (text[i] - '0'), 1000000);
+        scale += negative ? -exponent : exponent;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    const size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return 0;
+    digits.erase(0, first);
+    while (digits.back() == '0') {
+        digits.pop_back();
+        ++scale;
+    }
+    // A fraction of a microsecond has no record; 10^8 us and more do not fit 24 bits.
+    if (scale < 0 || static_cast<int64_t>(digits.size()) + scale > 8)
+        return std::nullopt;
+    uint64_t us = 0;
+    for (const char c : digits)
+        us = us * 10 + static_cast<uint64_t>(c - '0');
+    for (int64_t k = 0; k < scale; ++k)
+        us *= 10;
+    if (us > kLongestWait)
+        return std::nullopt;
+    return static_cast<uint32_t>(us);
+}
+
 std::string PyReadName(TPyParse &ps, const std::string &line) {
-    SkipSpaces(ps, line);
+    SkipBlanks(ps, line);
     std::string name;
     while (ps.Column <= line.size()) {
         const char c = line[ps.Column - 1];
@@ -91,41 +157,38 @@ int32_t PyReadArg(TPyParse &ps, const std::string &line) {
 }
 
 void ParsePySleep(TPyParse &ps, const std::string &line) {
-    uint16_t value = 0;
-    int n = 0;
-    while (ps.Column <= line.size()) {
-        const char c = line[ps.Column - 1];
-        if (c == ')')
-            break;
-        if (c == 'e') {
-            // One exponent digit, two places after the "e"; none there counts as no known exponent.
-            n = ps.Column + 1 < line.size() ? line[ps.Column + 1] - '0' : -1;
-            break;
-        }
-        value = static_cast<uint16_t>(value * 10 + static_cast<uint8_t>(c - '0'));
-        ++ps.Column;
+    if (!ClosedFromColumn(ps, line)) {
+        ps.Refused = true;
+        return;
     }
-    static constexpr uint32_t kMultiplier[] = {1000000, 100000, 10000, 1000, 100, 10};
-    const uint32_t mult = (n >= 0 && n <= 5) ? kMultiplier[n] : 1;
-    const uint32_t t = (uint32_t{value} * mult) % 16777216u;
-    const uint8_t rec[4] = {ps.Section, static_cast<uint8_t>(t >> 16), static_cast<uint8_t>(t >> 8),
-                            static_cast<uint8_t>(t)};
+    const size_t from = ps.Column - 1;
+    const size_t close = line.find(')', from);
+    ps.Column = close + 2;
+    const auto us = PySleepMicroseconds(std::string_view(line).substr(from, close - from));
+    if (!us) {
+        ps.Refused = true;
+        return;
+    }
+    const uint8_t rec[4] = {ps.Section, static_cast<uint8_t>(*us >> 16), static_cast<uint8_t>(*us >> 8),
+                            static_cast<uint8_t>(*us)};
     PutRecord(ps, rec, sizeof rec);
 }
 
 void ParsePyI2cWrite(TPyParse &ps, const std::string &line) {
-    std::vector<uint8_t> rec{ps.Section};
-    while (ps.Column <= line.size()) {
-        rec.push_back(static_cast<uint8_t>(PyReadArg(ps, line)));
-        if (ps.Separator == ')')
-            break;
+    if (!ClosedFromColumn(ps, line)) {
+        ps.Refused = true;
+        return;
     }
+    std::vector<uint8_t> rec{ps.Section};
+    do
+        rec.push_back(static_cast<uint8_t>(PyReadArg(ps, line)));
+    while (ps.Separator == ',');
     PutRecord(ps, rec.data(), rec.size());
 }
 
 void ParsePyStatement(TPyParse &ps, const std::string &line) {
     ps.Column = 1;
-    SkipSpaces(ps, line);
+    SkipBlanks(ps, line);
     if (ps.Column <= line.size() && line[ps.Column - 1] == '#')
         return; // a comment
     const std::string name = PyReadName(ps, line);
@@ -134,11 +197,11 @@ void ParsePyStatement(TPyParse &ps, const std::string &line) {
         ps.Section = kWaitCode;
         ParsePySleep(ps, line);
         ps.Section = 0;
-        if (!ps.Overflow)
+        if (!ps.Refused)
             ++ctx.RecordCount;
     } else if (name == "i2c.i2cw") {
         ParsePyI2cWrite(ps, line);
-        if (!ps.Overflow)
+        if (!ps.Refused)
             ++ctx.RecordCount;
     } else {
         ctx.Dialogs->Error("File is not I2C Format File,please checked!");
@@ -158,7 +221,7 @@ bool ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
     }
     TPyParse ps{ctx};
     ctx.RecordCount = 0;
-    while (file.ReadLine(line)) {
+    while (NextDataLine(ctx, file, line)) {
         if (line.size() < 5)
             continue;
         if (line == kEndLine)
@@ -166,7 +229,7 @@ bool ParseVeltaPyFile(VltContext &ctx, const std::string &fileName) {
         if (SectionLine(ps, line))
             continue;
         ParsePyStatement(ps, line);
-        if (ps.Overflow) {
+        if (ps.Refused) {
             ShowFileFormatError(ctx, line);
             break;
         }

@@ -1,5 +1,6 @@
 #include "datafiles/TextFileReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -32,10 +33,26 @@ TTextFileReader::TTextFileReader(const std::string &fileName) : Name(fileName) {
     In.open(fileName, std::ios::binary);
     if (!In)
         throw EInOutError(FileErrorText("Cannot open file", fileName));
+    SkipByteOrderMark();
+}
+
+void TTextFileReader::SkipByteOrderMark() {
+    static constexpr char kMark[] = "\xEF\xBB\xBF";
+    std::streambuf *sb = In.rdbuf();
+    try {
+        char head[3] = {};
+        if (sb->sgetn(head, 3) == 3 && std::equal(head, head + 3, kMark))
+            return;
+        if (sb->pubseekpos(0, std::ios::in) != std::streampos(0))
+            throw EInOutError(FileErrorText("Cannot read file", Name));
+    } catch (const std::ios_base::failure &) {
+        throw EInOutError(FileErrorText("Cannot read file", Name));
+    }
 }
 
 bool TTextFileReader::ReadLine(std::string &line) {
     line.clear();
+    TooLong = false;
     std::streambuf *sb = In.rdbuf();
     // The buffer reports a failed read by throwing, not by a stream state.
     try {
@@ -45,6 +62,8 @@ bool TTextFileReader::ReadLine(std::string &line) {
         while (c != std::char_traits<char>::eof() && c != '\n' && c != '\r') {
             if (line.size() < kMaxLineLength)
                 line.push_back(static_cast<char>(c));
+            else
+                TooLong = true;
             c = sb->sbumpc();
         }
         if (c == '\r' && sb->sgetc() == '\n')

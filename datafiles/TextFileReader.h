@@ -1,8 +1,10 @@
 #pragma once
 // Reads a data file as text lines, the way the loaders expect them: the line
-// ends (CR LF, LF or a lone CR) are not part of a line. A line keeps at most
-// kMaxLineLength characters; the rest of a longer line is dropped, so no
-// parser ever works on an unbounded line.
+// ends (CR LF, LF or a lone CR) are not part of a line, and a UTF-8 byte-order
+// mark at the start of the file is skipped. A line keeps at most
+// kMaxLineLength characters, so no parser ever works on an unbounded line; a
+// longer one is marked, for the parsers refuse it rather than read the values
+// of a cut line.
 #include <cstddef>
 #include <fstream>
 #include <string>
@@ -16,10 +18,16 @@ public:
     // The next line; false at the end of the file. Throws EInOutError on a
     // read error.
     bool ReadLine(std::string &line);
+    // True when the last line read was longer than kMaxLineLength: `line`
+    // then holds its first kMaxLineLength characters.
+    bool LineTooLong() const { return TooLong; }
 
 private:
+    void SkipByteOrderMark();
+
     std::ifstream In;
     std::string Name;
+    bool TooLong = false;
 };
 
 // Throws EInOutError unless the path names a regular file: a device or a

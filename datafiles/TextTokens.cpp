@@ -50,9 +50,13 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 std::string TrimUpper(std::string_view line) {
     size_t i = 0;
-    while (i < line.size() && line[i] == ' ')
+    while (i < line.size() && IsBlank(line[i]))
         ++i;
     return UpperAscii(line.substr(i));
 }

@@ -18,7 +18,10 @@ std::string NextToken(const std::string &line, size_t &column);
 // The same with TAB as the only separator: spaces and commas belong to the field.
 std::string NextTabField(const std::string &line, size_t &column);
 
-// The line without its leading spaces, a-z turned into A-Z.
+// A space or a TAB: the blanks that surround or separate values.
+bool IsBlank(char c);
+
+// The line without its leading blanks, a-z turned into A-Z.
 std::string TrimUpper(std::string_view line);
 
 // Upper case of ASCII letters only.

@@ -58,6 +58,14 @@ bool ReadLine(FILE *f, std::array<char, kMaxRecordChars + 1> &line, size_t &len,
     return true;
 }
 
+// A UTF-8 byte-order mark at the start of the file is no part of a record.
+void SkipByteOrderMark(FILE *f) {
+    static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+    unsigned char head[3] = {};
+    if (std::fread(head, 1, 3, f) != 3 || std::memcmp(head, kMark, 3) != 0)
+        std::rewind(f);
+}
+
 struct Loader {
     std::vector<unsigned char> Image;
     uint32_t SegmentBase = 0; // extended segment address x 16
@@ -94,9 +102,10 @@ struct Loader {
         const uint8_t *data = &bytes[4];
         switch (type) {
         case 0x00:
+            // A record that runs past 0xFFFF goes on upwards, out of the image, in
+            // every addressing mode: wrapping would overwrite earlier data.
             for (size_t i = 0; i < count; ++i) {
-                const uint64_t addr = Linear ? uint64_t{LinearBase} + offset + i
-                                             : uint64_t{SegmentBase} + ((offset + i) & 0xFFFF);
+                const uint64_t addr = uint64_t{Linear ? LinearBase : SegmentBase} + offset + i;
                 if (addr < kImageSize) {
                     Image[addr] = data[i];
                     ++Stored;
@@ -154,6 +163,7 @@ DoOpenFile_HEX_Routine(const char *FileName, unsigned char *Buffer, int32_t *Out
     // Work on a copy so that a rejected file leaves the caller's buffer as it was.
     Loader ld;
     ld.Image.assign(Buffer, Buffer + kImageSize);
+    SkipByteOrderMark(f.get());
     std::array<char, kMaxRecordChars + 1> text{};
     size_t len = 0;
     bool tooLong = false;

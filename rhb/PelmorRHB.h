@@ -17,8 +17,9 @@ enum {
 };
 
 // Loads the HEX file FileName into Buffer (65,536 bytes). Data bytes whose
-// address is below 65,536 are stored at that address; every other byte of
-// Buffer keeps what the caller put there. On any error Buffer is left
+// address is below 65,536 are stored at that address; bytes at 65,536 and
+// above are dropped, also where a record runs past 0xFFFF; every other byte
+// of Buffer keeps what the caller put there. On any error Buffer is left
 // untouched. *Out1 receives the line number (1-based) of the record that was
 // rejected, 0 on success; *Out2 the number of bytes stored. Either output may
 // be null.

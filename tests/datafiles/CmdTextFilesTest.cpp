@@ -186,6 +186,37 @@ TEST_F(CmdTextFiles, CArrayRecordsBeyondTheBufferStopTheLoad) {
     EXPECT_EQ(Messages().size(), 1u);
 }
 
+// A short record (a bad data word or byte) moves the write position by 2 only,
+// so the next record would start 6 bytes before the end of the buffer: it is
+// refused whole, and nothing is written past DataBuffer.
+TEST_F(CmdTextFiles, AShortRecordNearTheEndLeavesWhatFollowsTheBuffer) {
+    struct Case {
+        void (*parse)(VltContext &, const std::string &);
+        std::string head, full, shortLine;
+    };
+    const Case cases[] = {
+        {ParseCmdTxtFile, "", "0x6C 0x21\tN\t1\tW\t0x0102\t0x0304\t0x0506", "0x6C 0x22\tN\t1\tW\tbad"},
+        {ParseCArrayFile, "unsigned char t[] = {\n", "0x21, 0x01, 0x02, 0x01, 0x04, 0x03, 0x06, 0x05",
+         "0x22, 0x01, bad"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shortLine);
+        std::string text = c.head;
+        for (int i = 0; i < 8191; ++i)
+            text += c.full + "\n";
+        text += c.shortLine + "\n" + c.full + "\n";
+        Ctx.DataBuffer.fill(0xEE);
+        Ctx.ReadBuffer.fill(0xC3); // lies right behind DataBuffer
+        Dialogs.Calls.clear();
+        c.parse(Ctx, Dir.Write("near64k.txt", text));
+        EXPECT_EQ(Data(65520, 16), Hex("21 01 02 01 04 03 06 05 22 01 EE EE EE EE EE EE"));
+        EXPECT_EQ(Ctx.RecordCount, 8192);
+        EXPECT_EQ(Messages(), (std::vector<std::string>{FormatErrorOf(c.shortLine), FormatErrorOf(c.full)}));
+        EXPECT_TRUE(
+            std::all_of(Ctx.ReadBuffer.begin(), Ctx.ReadBuffer.end(), [](uint8_t b) { return b == 0xC3; }));
+    }
+}
+
 TEST_F(CmdTextFiles, MissingFilesRaiseTheInOutError) {
     EXPECT_THROW(ParseCmdTxtFile(Ctx, Dir.Path("none.txt")), EInOutError);
     EXPECT_THROW(ParseCArrayFile(Ctx, Dir.Path("none.c")), EInOutError);

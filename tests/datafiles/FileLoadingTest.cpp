@@ -1,9 +1,12 @@
 #include "app/FileLoading.h"
+#include "app/ReadDisplay.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "platform/Format.h"
 #include "tests/datafiles/DataFileFixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -243,14 +246,27 @@ TEST_F(FileLoading, RejectedHexFileIsNoLoadedImage) {
         {HexRec(0, 0, {1}), "HEX File Error : \"" + p + "\" line 2, no end-of-file record!"},
     };
     for (const auto &c : cases) {
+        // The file loaded before.
+        Open(Dir.Write("good.hex", HexRec(0, 0, {0x12, 0x34}) + kHexEnd));
+        ASSERT_EQ(Form->HexViewer.Cell(1, 1), "12");
         Dialogs.Calls.clear();
         Form->InfoMemo.Clear();
-        const unsigned viewer = Form->HexViewer.ChangeCount;
         Open(Dir.Write("bad.hex", c.text));
         EXPECT_EQ(Errors(), std::vector<std::string>{c.error});
         EXPECT_EQ(Ctx.DataLoaded, 0);
-        EXPECT_EQ(Lines(), std::vector<std::string>{LoadLine(p)});
-        EXPECT_EQ(Form->HexViewer.ChangeCount, viewer);
+        // The buffer holds its fill bytes only, and the viewer and the checksum lines say so.
+        std::vector<std::string> want{LoadLine(p),
+                                      kDots,
+                                      L("Chip Device Address is : 0x00."),
+                                      L("HEX File Actual Data End Address = 0xFFFFFFFF"),
+                                      L("Chip Actual Data ACC CheckSum = 0x0000."),
+                                      L("Chip Actual Data CRC CheckSum = 0x0000.")};
+        for (auto &l : ChecksumLines(0, 0x0FFF))
+            want.push_back(l);
+        want.push_back(kDots);
+        EXPECT_EQ(Lines(), want);
+        EXPECT_EQ(Form->HexViewer.Cell(1, 1), "FF");
+        EXPECT_EQ(Ctx.ImageSum, RefSum(Ctx, 0, 0x0FFF));
     }
     Dialogs.Calls.clear();
     Open(Dir.Path("missing.hex"));
@@ -269,15 +285,25 @@ TEST_F(FileLoading, ALoaderErrorLeavesNothingLoaded) {
         {5, "cfg.txt", "# START CONFIGURATION REGISTERS\nAddress,Data\n"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         Ctx.ChipFamily = c.family;
         Ctx.DataLoaded = 1;
+        Ctx.DataBuffer.fill(0x5C); // the file loaded before
+        Ctx.DataEndIndex = 255;
+        FillHexViewer(Ctx);
         Form->InfoMemo.Clear();
         const auto path = Dir.Write(c.name, c.text);
-        EXPECT_THROW(Open(path), EConvertError) << c.name;
-        EXPECT_EQ(Ctx.DataLoaded, 0) << c.name;
-        // What comes before the loader stays: the path and the log line.
+        EXPECT_THROW(Open(path), EConvertError);
+        EXPECT_EQ(Ctx.DataLoaded, 0);
+        // What comes before the loader stays: the path and the log line; the
+        // summary of what the buffer now holds follows.
         EXPECT_EQ(Form->ProductEditX.Text(), path);
-        EXPECT_EQ(Lines(), std::vector<std::string>{LoadLine(path)});
+        ASSERT_GT(Lines().size(), 3u);
+        EXPECT_EQ(Lines()[0], LoadLine(path));
+        const auto sums = ChecksumLines(0, 4095); // the image of each of the three families
+        EXPECT_NE(std::search(Lines().begin(), Lines().end(), sums.begin(), sums.end()), Lines().end());
+        EXPECT_EQ(Form->HexViewer.Cell(1, 1), Format("%0.2x", Ctx.DataBuffer[0]));
+        EXPECT_NE(Ctx.DataBuffer[0], 0x5C);
     }
     Ctx.ChipFamily = 32;
     EXPECT_THROW(Open(Dir.Path("gone.bin")), EInOutError);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -60,21 +62,70 @@ TEST(HexLibrary, LinearAddressesGapAndBytesBeyondTheBuffer) {
     EXPECT_TRUE(buf == want);
 }
 
-TEST(HexLibrary, SegmentAddressesWrapInsideTheirSegment) {
+TEST(HexLibrary, SegmentAddresses) {
     TTempDir dir;
     // Segment 0x0FFF starts at 0xFFF0; segment 0x1000 lies wholly beyond the buffer.
     const auto path = dir.Write("s.hex", Rec(2, 0, {0x0F, 0xFF}) + Rec(0, 0x0008, {0xC1, 0xC2}) +
-                                             Rec(2, 0, {0x10, 0x00}) + Rec(0, 0x0000, {0xD1}) +
-                                             Rec(2, 0, {0x00, 0x00}) + Rec(0, 0xFFFF, {0xE1, 0xE2}) + kEof);
+                                             Rec(2, 0, {0x10, 0x00}) + Rec(0, 0x0000, {0xD1}) + kEof);
     std::vector<uint8_t> buf(65536, 0xFF);
     auto r = Load(path, buf);
     EXPECT_EQ(r.code, RHB_OK);
-    EXPECT_EQ(r.stored, 4);
+    EXPECT_EQ(r.stored, 2);
     EXPECT_EQ(buf[0xFFF8], 0xC1);
     EXPECT_EQ(buf[0xFFF9], 0xC2);
-    EXPECT_EQ(buf[0xFFFF], 0xE1);
-    EXPECT_EQ(buf[0x0000], 0xE2);
-    EXPECT_EQ(buf[0x0001], 0xFF);
+    EXPECT_EQ(std::count(buf.begin(), buf.end(), 0xFF), 65536 - 2);
+}
+
+// A record that runs past 0xFFFF stores its bytes up to 0xFFFF and drops the
+// rest, in every addressing mode: nothing wraps onto earlier data.
+TEST(HexLibrary, BytesFrom65536OnAreDroppedNeverWrapped) {
+    TTempDir dir;
+    struct Case {
+        const char *what;
+        std::string addressRecord; // before the data record, after data at 0x0000..0x0001
+        unsigned offset;
+        std::vector<uint8_t> data;
+        std::vector<std::pair<unsigned, uint8_t>> stored;
+    };
+    const std::vector<Case> cases = {
+        {"no address record", "", 0xFFFE, {0x11, 0x22, 0x33, 0x44}, {{0xFFFE, 0x11}, {0xFFFF, 0x22}}},
+        {"segment 0", Rec(2, 0, {0x00, 0x00}), 0xFFFF, {0xE1, 0xE2}, {{0xFFFF, 0xE1}}},
+        {"segment 0x0FFF",
+         Rec(2, 0, {0x0F, 0xFF}),
+         0x000E,
+         {0xA1, 0xA2, 0xA3},
+         {{0xFFFE, 0xA1}, {0xFFFF, 0xA2}}},
+        {"segment 0x0800, offset crossing 0xFFFF", Rec(2, 0, {0x08, 0x00}), 0xFFFF, {0xB1, 0xB2}, {}},
+        {"linear 0", Rec(4, 0, {0x00, 0x00}), 0xFFFF, {0xC1, 0xC2}, {{0xFFFF, 0xC1}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = dir.Write("w.hex", Rec(0, 0x0000, {0x55, 0x66}) + Rec(0, 0x8000, {0x77}) +
+                                                 c.addressRecord + Rec(0, c.offset, c.data) + kEof);
+        std::vector<uint8_t> buf(65536, 0xFF);
+        std::vector<uint8_t> want(65536, 0xFF);
+        want[0x0000] = 0x55;
+        want[0x0001] = 0x66;
+        want[0x8000] = 0x77;
+        for (const auto &[at, v] : c.stored)
+            want[at] = v;
+        auto r = Load(path, buf);
+        EXPECT_EQ(r.code, RHB_OK);
+        EXPECT_EQ(r.stored, static_cast<int32_t>(3 + c.stored.size()));
+        EXPECT_TRUE(buf == want);
+    }
+}
+
+TEST(HexLibrary, AByteOrderMarkAtTheStartIsSkipped) {
+    TTempDir dir;
+    const auto path = dir.Write("m.hex", "\xEF\xBB\xBF" + Rec(0, 0x0004, {0x9A}) + kEof);
+    std::vector<uint8_t> buf(65536, 0);
+    auto r = Load(path, buf);
+    EXPECT_EQ(r.code, RHB_OK);
+    EXPECT_EQ(buf[4], 0x9A);
+    // Elsewhere the mark is no record.
+    const auto inside = dir.Write("n.hex", Rec(0, 0x0004, {0x9A}) + "\xEF\xBB\xBF" + kEof);
+    EXPECT_EQ(Load(inside, buf).code, RHB_MALFORMED_RECORD);
 }
 
 TEST(HexLibrary, LineEndsBlankLinesLowerCaseAndTextAfterTheEnd) {

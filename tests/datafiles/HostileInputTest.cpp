@@ -12,6 +12,7 @@
 #include "datafiles/ProjFiles.h"
 #include "datafiles/RegTableFiles.h"
 #include "datafiles/ScriptFiles.h"
+#include "datafiles/TextFileReader.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -19,6 +20,7 @@
 #include "tests/datafiles/DataFileFixture.h"
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <random>
 
@@ -40,6 +42,70 @@ const std::vector<std::string> kSeeds = {
     "import time\n# Efuse Write\ni2c.i2cw(0x50, 0x10, 0x3F)\ntime.sleep(5e-3)\ntime.sleep(2)\n",
     ":020000040000FA\n:0300100001020307\n:00000001FF\n",
 };
+// One HEX record with its checksum.
+std::string HexRecord(int type, unsigned addr, const std::vector<uint8_t> &data) {
+    std::vector<uint8_t> b{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(addr >> 8),
+                           static_cast<uint8_t>(addr), static_cast<uint8_t>(type)};
+    b.insert(b.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (auto x : b)
+        sum += x;
+    b.push_back(static_cast<uint8_t>(-sum));
+    std::string s = ":";
+    char h[3];
+    for (auto x : b) {
+        std::snprintf(h, sizeof h, "%02X", x);
+        s += h;
+    }
+    return s + "\n";
+}
+
+std::string Repeat(const std::string &line, int times) {
+    std::string s;
+    for (int i = 0; i < times; ++i)
+        s += line;
+    return s;
+}
+
+// Seeds in the same order whose data ends near the 64 KB of DataBuffer (or the
+// limits of the format), where the bounds of the parsers are.
+const std::vector<std::string> &BigSeeds() {
+    static const std::vector<std::string> seeds = [] {
+        const std::string cmd = "0x6C 0x21\tN\t1\tW\t0x0102\t0x0304\t0x0506\n";
+        const std::string arr = "0x21, 0x01, 0x02, 0x01, 0x04, 0x03, 0x06, 0x05,\n";
+        std::string ahex;
+        for (unsigned b = 0; b < 33; ++b)
+            for (unsigned w = 0; w < 256; ++w) {
+                char line[32];
+                std::snprintf(line, sizeof line, "%04X: %04X\n", (b * 0x200 + w) & 0xFFFF, w);
+                ahex += line;
+            }
+        std::string hex = HexRecord(2, 0, {0x0F, 0xFF}) +
+                          HexRecord(0, 0x0008, std::vector<uint8_t>(16, 0xC3)) +
+                          HexRecord(2, 0, {0x00, 0x00});
+        for (unsigned a = 0xC000; a < 0x10000; a += 32)
+            hex += HexRecord(0, a, std::vector<uint8_t>(32, static_cast<uint8_t>(a >> 8)));
+        hex += HexRecord(0, 0xFFF0, std::vector<uint8_t>(32, 0xA5)) + HexRecord(4, 0, {0x00, 0x00}) +
+               HexRecord(0, 0xFFFF, {1, 2}) + ":00000001FF\n";
+        return std::vector<std::string>{
+            Repeat(cmd, 8191) + "0x6C 0x22\tN\t1\tW\tbad\n" + cmd + cmd,
+            "unsigned char t[] = {\n" + Repeat(arr, 8191) + "0x22, 0x01, bad\n" + arr + arr + "};\n",
+            Repeat("VOUT\t0x21\t5A\tReg\t3C\n", 16385),
+            "# START CONFIGURATION PREAMBLE\n" + Repeat("0x0010,0x5A\n", 100) +
+                "# END CONFIGURATION PREAMBLE\n# START CONFIGURATION REGISTERS\n" +
+                Repeat("0x0011,0x1234\n", 16285) + "0x0012,0x01,0x02,0x03\n" + Repeat("0x0013,0x5A\n", 2),
+            ahex,
+            "<Global>\n" + Repeat("<Reg n=\"0x10\" v=\"0x5A\" s=\"1\"/>\n", 21844) +
+                Repeat("<Reg n=\"0x10\" v=\"0x1234\" s=\"2\"/>\n", 2) + "</Global>\n",
+            "import time\n" + Repeat("i2c.i2cw(0x50,0x10,0x3F)\n", 16382) +
+                "time.sleep(0.01)\ni2c.i2cw(1,2)\n" + "time.sleep(0." +
+                std::string(kMaxLineLength - 14, '0') + "1)\n" + "i2c.i2cw(1,2,3)\n",
+            hex,
+        };
+    }();
+    return seeds;
+}
+
 const std::vector<std::string> kTokens = {"0x",        "0X1F",
                                           "\t",        ",",
                                           " ",         ")",
@@ -62,9 +128,11 @@ public:
     size_t Below(size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<size_t>(0, n - 1)(Rng); }
     uint8_t Byte() { return static_cast<uint8_t>(Below(256)); }
 
-    // A mutation of seed `seed` (often) or of any seed.
+    // A mutation of seed `seed` (often) or of any seed, now and then of one
+    // near 64 KB.
     std::string Next(size_t seed) {
-        std::string s = kSeeds[Below(4) ? seed : Below(kSeeds.size())];
+        const auto &seeds = Below(6) ? kSeeds : BigSeeds();
+        std::string s = seeds[Below(4) ? seed : Below(seeds.size())];
         const size_t steps = 1 + Below(4);
         for (size_t i = 0; i < steps; ++i)
             Mutate(s);

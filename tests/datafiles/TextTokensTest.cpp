@@ -63,7 +63,7 @@ TEST(TextTokens, EmptyTokenAtTheEndOfTheLineAndAfter) {
 
 TEST(TextTokens, TrimUpper) {
     EXPECT_EQ(TrimUpper("  # start configuration registers"), "# START CONFIGURATION REGISTERS");
-    EXPECT_EQ(TrimUpper("\tab"), "\tAB"); // only spaces are trimmed
+    EXPECT_EQ(TrimUpper("\t \tab"), "AB"); // tabs like spaces
     EXPECT_EQ(TrimUpper("    "), "");
     EXPECT_EQ(TrimUpper("x\xE4y"), "X\xE4Y");
 }
@@ -74,12 +74,40 @@ TEST(TextFileReader, LineEndsAndOverlongLines) {
     const auto path = dir.Write("t.txt", "one\r\ntwo\nthree\rfour\r\n\r\n" + longLine + "\nlast");
     TTextFileReader r(path);
     std::vector<std::string> lines;
+    std::vector<bool> tooLong;
     std::string line;
-    while (r.ReadLine(line))
+    while (r.ReadLine(line)) {
         lines.push_back(line);
+        tooLong.push_back(r.LineTooLong());
+    }
     const std::vector<std::string> want = {
         "one", "two", "three", "four", "", std::string(kMaxLineLength, 'a'), "last"};
     EXPECT_EQ(lines, want);
+    EXPECT_EQ(tooLong, (std::vector<bool>{false, false, false, false, false, true, false}));
+}
+
+TEST(TextFileReader, AByteOrderMarkAtTheStartIsSkipped) {
+    TTempDir dir;
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {bom + "one\n" + bom + "two", {"one", bom + "two"}}, // only at the start
+        {bom, {}},
+        {bom + "\n", {""}},
+        {"\xEF\xBBx\n", {"\xEF\xBBx"}}, // not the whole mark
+        {"\xEF\xBB", {"\xEF\xBB"}},
+    };
+    for (const auto &c : cases) {
+        TTextFileReader r(dir.Write("b.txt", c.text));
+        std::vector<std::string> lines;
+        std::string line;
+        while (r.ReadLine(line))
+            lines.push_back(line);
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
 }
 
 TEST(TextFileReader, UnopenableFilesRaiseTheInOutError) {
