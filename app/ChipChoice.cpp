@@ -7,7 +7,7 @@
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Format.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 void MCUNameEditChange(VltContext &ctx) {
     TProgramVLT &f = *ctx.Form;

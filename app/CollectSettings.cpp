@@ -2,7 +2,7 @@
 
 #include "forms/ProgramVLTForm.h"
 #include "platform/IntConvert.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 void CollectSettings(VltContext &ctx) {
     const TProgramVLT &f = *ctx.Form;

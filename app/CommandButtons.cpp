@@ -6,7 +6,7 @@
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/CommandPackets.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

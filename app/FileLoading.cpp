@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "app/ReadDisplay.h"
 #include "datafiles/BinFiles.h"
 #include "datafiles/CArrayFiles.h"
 #include "datafiles/CmdTextFiles.h"
@@ -16,8 +15,9 @@
 #include "platform/Clock.h"
 #include "platform/Format.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
 #include "rhb/PelmorRHB.h"
+#include "state/BufferViews.h"
+#include "state/VltContext.h"
 
 namespace {
 

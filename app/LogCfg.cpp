@@ -2,7 +2,7 @@
 
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 void CheckBoxLogClick(VltContext &, TLogCfgForm &form) {
     const bool on = form.CheckBoxLog.Checked();

@@ -9,8 +9,8 @@
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "forms/ProgramVLTForm.h"
 #include "platform/Format.h"
 #include "protocol/PortDiscovery.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 void SleepPause(unsigned milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

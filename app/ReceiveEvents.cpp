@@ -10,8 +10,8 @@
 #include "protocol/Frame.h"
 #include "protocol/HandshakeReply.h"
 #include "protocol/ReplyHandling.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t length) {
     const size_t k = static_cast<size_t>(n - 1);

@@ -12,8 +12,8 @@
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 TVltProgram::TVltProgram(TEventQueue &queue, TDialogs &dialogs, TClock &clock)
     : Ctx(std::make_unique<VltContext>()), MainForm(std::make_unique<TProgramVLT>()), Queue(queue) {

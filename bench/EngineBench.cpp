@@ -22,8 +22,8 @@
 #include "platform/EventQueue.h"
 #include "protocol/ChannelOps.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace {

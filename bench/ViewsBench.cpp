@@ -7,11 +7,11 @@
 #include <QTableView>
 #include <chrono>
 
-#include "app/ReadDisplay.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
+#include "state/BufferViews.h"
+#include "state/VltContext.h"
 
 namespace {
 

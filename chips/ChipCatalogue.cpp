@@ -1,7 +1,7 @@
 #include "chips/ChipCatalogue.h"
 
 #include "chips/RegisterLists.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "chips/ChipCatalogue.h"
 #include "forms/ChipSeltForm.h"
 #include "forms/ProgramVLTForm.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

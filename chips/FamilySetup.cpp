@@ -4,7 +4,7 @@
 
 #include "forms/ProgramVLTForm.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

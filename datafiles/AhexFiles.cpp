@@ -5,7 +5,7 @@
 #include "datafiles/FormatError.h"
 #include "datafiles/TextFileReader.h"
 #include "datafiles/TextTokens.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "datafiles/TextFileReader.h"
 #include "platform/Errors.h"
 #include "platform/FileWrite.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "datafiles/TextFileReader.h"
 #include "datafiles/TextTokens.h"
 #include "platform/IntConvert.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "datafiles/TextFileReader.h"
 #include "forms/Dialogs.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 std::string FileFormatErrorText(const std::string &line) {
     return "File Format Error :\"" + line + "\"!";

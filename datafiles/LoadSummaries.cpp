@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "app/ReadDisplay.h"
 #include "datafiles/AhexFiles.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Format.h"
 #include "protocol/Frame.h"
 #include "protocol/ParamCrc16.h"
-#include "protocol/VltContext.h"
+#include "state/BufferViews.h"
+#include "state/VltContext.h"
 
 const char *const kDotsLine = ".........................................................";
 

@@ -12,7 +12,7 @@
 #include "datafiles/ProjFiles.h"
 #include "datafiles/ScriptFiles.h"
 #include "forms/Dialogs.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

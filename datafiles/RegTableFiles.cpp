@@ -4,7 +4,7 @@
 #include "datafiles/TextFileReader.h"
 #include "datafiles/TextTokens.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 constexpr uint32_t kRegRecordSize = 4;

@@ -10,7 +10,7 @@
 #include "datafiles/TextTokens.h"
 #include "forms/Dialogs.h"
 #include "platform/IntConvert.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "protocol/ChannelFrame.h"
 
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 uint8_t DecodeChannelFrame(VltContext &ctx, int n, uint16_t rxCount, uint16_t &length) {
     const size_t k = static_cast<size_t>(n - 1);

@@ -5,7 +5,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

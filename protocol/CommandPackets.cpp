@@ -3,8 +3,8 @@
 #include "platform/DeviceCodePage.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsBlock.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 #include <algorithm>
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "state/CheckWords.h"
+
 // Packet: command, argument (u16), 0x3B, family, sub-type, payload length
 // N (u16), payload, check word (u16); little-endian throughout.
 constexpr size_t kPktCommand = 0;
@@ -38,16 +40,6 @@ constexpr uint8_t kFrameBad = 0x2A;        // consumed but unusable
 
 // CheckReplyStatus result for a damaged reply.
 constexpr uint8_t kStatusChecksumError = 0x23;
-
-constexpr uint16_t kChecksumOddXor = 0x4A12;
-
-// v := b XOR (v >> 1) XOR (0x4A12 when v was odd), from 0.
-uint16_t FrameChecksum(std::span<const uint8_t> buf, uint16_t first, uint16_t last);
-uint16_t FrameChecksumFrom(std::span<const uint8_t> buf, uint16_t first, uint16_t last, uint16_t start);
-// start + the byte sum, modulo 65,536.
-uint16_t SumFrom(std::span<const uint8_t> buf, uint16_t first, uint16_t last, uint16_t start);
-// The negated byte sum: sum + NegSum = 0 modulo 65,536.
-uint16_t NegSum(std::span<const uint8_t> buf, uint16_t first, uint16_t last);
 
 // Two characters to a byte, unchecked: 'A'..'Z' -> c - 0x37, 'a'..'z' -> c - 0x57,
 // others c - 0x30, each modulo 256; result (16 * high + low) modulo 256.

@@ -9,7 +9,7 @@
 #include "protocol/ChannelOps.h"
 #include "protocol/Frame.h"
 #include "protocol/PortDiscovery.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 void HandleHandshakeReply(VltContext &ctx, int n, uint16_t rxCount) {
     const size_t k = static_cast<size_t>(n - 1);

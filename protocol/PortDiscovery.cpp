@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "forms/Controls.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
 #include "serial/PortUsers.h"
 #include "serial/PosixPort.h"
 #include "serial/UucpLock.h"
+#include "state/VltContext.h"
 
 namespace {
 

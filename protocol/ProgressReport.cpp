@@ -1,12 +1,12 @@
 #include "protocol/ProgressReport.h"
 
-#include "app/LogFile.h"
 #include "forms/Controls.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
-#include "protocol/VltContext.h"
+#include "state/LineFile.h"
+#include "state/VltContext.h"
 
 namespace {
 

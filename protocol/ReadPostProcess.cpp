@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-#include "app/ReadDisplay.h"
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
-#include "protocol/VltContext.h"
+#include "protocol/ReadResultDisplay.h"
+#include "state/BufferViews.h"
+#include "state/VltContext.h"
 
 namespace {
 

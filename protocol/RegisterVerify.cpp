@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "chips/RegisterLists.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Format.h"
 #include "protocol/ChannelOps.h"
-#include "protocol/VltContext.h"
+#include "state/RegisterListLookup.h"
+#include "state/VltContext.h"
 
 namespace {
 

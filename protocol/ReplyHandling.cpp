@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/ReadDisplay.h"
 #include "forms/Controls.h"
 #include "platform/Format.h"
 #include "protocol/ChannelFrame.h"
@@ -13,7 +12,8 @@
 #include "protocol/ProgressReport.h"
 #include "protocol/ReadPostProcess.h"
 #include "protocol/RegisterVerify.h"
-#include "protocol/VltContext.h"
+#include "state/BufferViews.h"
+#include "state/VltContext.h"
 
 namespace {
 

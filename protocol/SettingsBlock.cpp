@@ -1,6 +1,6 @@
 #include "protocol/SettingsBlock.h"
 
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 #include <algorithm>
 #include <random>

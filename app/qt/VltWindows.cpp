@@ -6,7 +6,7 @@
 #include "app/qt/LogCfgDialog.h"
 #include "app/qt/MainWindow.h"
 #include "forms/ProgramVLTForm.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 VltWindows::VltWindows(TClock &clock, const std::string &programPath)
     : DialogsPort(nullptr, "Pelmor200VLT Chip Programmer"),

@@ -10,8 +10,8 @@
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 
 using Kind = RecordingDialogs::Kind;
 

@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/EventQueue.h"
 #include "serial/Comm.h"
+#include "state/LineFile.h"
 #include "tests/platform/FileSizeLimit.h"
 
 #include <fcntl.h>

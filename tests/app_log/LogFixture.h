@@ -9,7 +9,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 // A program folder of its own with a "Log" folder, the window, a recording
 // dialogs port and a clock standing at 2026-12-07 22:15:03.

@@ -11,7 +11,7 @@
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 using Kind = RecordingDialogs::Kind;
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "chips/ChipCatalogue.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 namespace {
 

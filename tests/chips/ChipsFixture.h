@@ -10,7 +10,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 struct ChipsFixture : ::testing::Test {
     std::unique_ptr<VltContext> Ctx = std::make_unique<VltContext>();

@@ -3,7 +3,8 @@
 #include <memory>
 
 #include "chips/RegisterLists.h"
-#include "protocol/VltContext.h"
+#include "state/RegisterListLookup.h"
+#include "state/VltContext.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 #include "tools/devsim/SimPackets.h"
 

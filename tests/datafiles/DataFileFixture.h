@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "forms/RecordingDialogs.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 #include "tests/datafiles/TempDir.h"
 
 // "21 02 FF" -> {0x21, 0x02, 0xFF}

@@ -1,9 +1,9 @@
 #include "app/FileLoading.h"
-#include "app/ReadDisplay.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Format.h"
+#include "state/BufferViews.h"
 #include "tests/datafiles/DataFileFixture.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "datafiles/OpenRoutines.h"
-#include "app/ReadDisplay.h"
 #include "datafiles/LoadSummaries.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Format.h"
+#include "state/BufferViews.h"
 #include "tests/datafiles/DataFileFixture.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 
 #include "protocol/CommandPackets.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 #include "tests/devsim/PtyHost.h"
 #include "tools/devsim/SimDevice.h"
 

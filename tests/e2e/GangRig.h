@@ -17,8 +17,8 @@
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 
 struct GangRig {

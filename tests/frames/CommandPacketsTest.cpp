@@ -2,7 +2,7 @@
 #include "protocol/BuildConstants.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsBlock.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "platform/EventQueue.h"
 #include "protocol/CommandPackets.h"
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
+#include "state/VltContext.h"
 #include "tests/serial/PtyPair.h"
 
 #include <gtest/gtest.h>

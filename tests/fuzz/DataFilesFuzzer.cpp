@@ -17,8 +17,8 @@
 #include "datafiles/ScriptFiles.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Errors.h"
-#include "protocol/VltContext.h"
 #include "rhb/PelmorRHB.h"
+#include "state/VltContext.h"
 
 namespace {
 

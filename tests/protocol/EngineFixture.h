@@ -10,7 +10,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 struct EngineState {
     TFixedClock Clock{TDateTime{2026, 3, 9, 14, 5, 7, 0}};

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "protocol/Frame.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 
 // A reply packet: header with the given command and payload, then its check word.
 inline std::vector<uint8_t> ReplyPacket(uint8_t command, const std::vector<uint8_t> &payload) {

@@ -8,9 +8,9 @@
 
 #include "forms/Controls.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
 #include "serial/Comm.h"
 #include "serial/PosixPort.h"
+#include "state/VltContext.h"
 #include "tests/serial/PtyPair.h"
 
 namespace {

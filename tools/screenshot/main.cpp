@@ -22,7 +22,7 @@
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace {

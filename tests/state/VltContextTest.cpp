@@ -1,4 +1,4 @@
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 #include "protocol/Frame.h"
 
 #include <gtest/gtest.h>
