@@ -310,6 +310,8 @@ struct TPageControl : TControl {
 // Open and save dialogs: what the window declares for them. Filter is
 // "Description|pattern;pattern|..." pairs; FileName is the last choice.
 struct TFileDialog {
+    // An open dialog that names a file to be written takes a new name too.
+    bool FileMustExist = true;
     std::string Filter;
     std::string DefaultExt;
     std::string FileName;
