@@ -18,6 +18,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <climits>
@@ -112,6 +114,22 @@ public:
 private:
     const TEdit &M;
 };
+
+// Shows the model's selection: its byte offsets in the CR LF text become
+// positions in the view's text, which has LF line breaks and no final one.
+void MemoSelect(const TMemo &m, QPlainTextEdit *w) {
+    const std::string text = m.Text();
+    const int last = w->document()->characterCount() - 1;
+    auto position = [&](size_t bytes) {
+        QString head = QtText(text.substr(0, std::min(bytes, text.size())));
+        head.remove('\r');
+        return std::min(static_cast<int>(head.size()), last);
+    };
+    QTextCursor c(w->document());
+    c.setPosition(position(m.SelStart));
+    c.setPosition(position(m.SelStart + m.SelLength), QTextCursor::KeepAnchor);
+    w->setTextCursor(c);
+}
 
 } // namespace
 
@@ -365,6 +383,13 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
         shown = m.Lines.size();
         w->appendPlainText(text);
         w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum());
+    });
+    // After the lines are in: a handler's selection is shown.
+    Add([&m, w, selects = m.SelectRequests]() mutable {
+        if (selects == m.SelectRequests)
+            return;
+        selects = m.SelectRequests;
+        MemoSelect(m, w);
     });
 }
 
