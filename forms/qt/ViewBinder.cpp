@@ -1,6 +1,7 @@
 #include "forms/qt/ViewBinder.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -293,7 +294,11 @@ void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
 void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     w->setEditable(true);
     w->setInsertPolicy(QComboBox::NoInsert);
-    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m](int idx) {
+    // A narrow field shows the start of a long name; its tip gives all of it.
+    QLineEdit *field = w->lineEdit();
+    QObject::connect(field, &QLineEdit::textChanged, field,
+                     [field](const QString &t) { field->setToolTip(t); });
+    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m, field](int idx) {
         RunAction([&m, idx] {
             m.ItemIndex = idx;
             if (idx >= 0 && idx < static_cast<int>(m.Items.size()))
@@ -301,6 +306,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
             if (m.OnChange)
                 m.OnChange();
         });
+        field->setCursorPosition(0);
     }));
     Connections.push_back(
         QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this, &m](const QString &t) {
@@ -310,7 +316,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
                     m.OnChange();
             });
         }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add([&m, w, field, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         QStringList items;
@@ -322,11 +328,19 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
         if (shown != items) {
             w->clear();
             w->addItems(items);
+            // The list opens as wide as its longest item, however narrow the field.
+            QAbstractItemView *list = w->view();
+            const int scrollBar =
+                w->count() > w->maxVisibleItems() ? list->verticalScrollBar()->sizeHint().width() : 0;
+            list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + scrollBar);
         }
+        const QString before = field->text();
         if (w->currentIndex() != m.ItemIndex)
             w->setCurrentIndex(m.ItemIndex);
         if (w->currentText() != QtText(m.Text))
             w->setEditText(QtText(m.Text));
+        if (field->text() != before)
+            field->setCursorPosition(0);
     });
 }
 
