@@ -7,11 +7,13 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyle>
@@ -28,6 +30,16 @@ namespace {
 
 void Place(QWidget *w, const TControl &m) {
     w->setGeometry(m.Left, m.Top, m.Width, m.Height);
+}
+
+// A radio group too low for its items' natural height: they share the room
+// below the title in equal rows instead of drawing over each other.
+void ShareTheHeight(QGroupBox *group) {
+    QLayout *items = group->layout();
+    items->setContentsMargins(8, 0, 8, 0);
+    items->setSpacing(1);
+    for (auto *b : group->findChildren<QRadioButton *>())
+        b->setMinimumHeight(1);
 }
 
 } // namespace
@@ -140,7 +152,9 @@ void MainWindow::BuildChipPage(QWidget *page) {
 
     Views->Bind(f.RadioGpVolt, Make<QGroupBox>("RadioGpVolt", set, f.RadioGpVolt));
     Views->Bind(f.RadioGroupSpd, Make<QGroupBox>("RadioGroupSpd", set, f.RadioGroupSpd));
-    Views->Bind(f.RadioGrpPIF, Make<QGroupBox>("RadioGrpPIF", set, f.RadioGrpPIF));
+    auto *pif = Make<QGroupBox>("RadioGrpPIF", set, f.RadioGrpPIF);
+    Views->Bind(f.RadioGrpPIF, pif);
+    ShareTheHeight(pif);
 
     const std::pair<const char *, TCheckBox *> boxes[] = {
         {"ChkBoxIgChip", &f.ChkBoxIgChip}, {"ChkBoxEnGenc", &f.ChkBoxEnGenc},
