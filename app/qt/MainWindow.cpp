@@ -24,6 +24,7 @@
 #include "app/VltProgram.h"
 #include "app/qt/Pictures.h"
 #include "forms/ProgramVLTForm.h"
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/QtDialogs.h"
 
 namespace {
@@ -190,7 +191,7 @@ void MainWindow::BuildChipPage(QWidget *page) {
         auto *b = Make<QToolButton>("DevSpdBtn" + digit, page, f.DevSpdBtn(n));
         b->setAutoRaise(f.DevSpdBtn(n).Flat);
         Views->Bind(f.DevSpdBtn(n), b);
-        Views->Bind(f.GaugeBar(n), Make<QProgressBar>("GaugeBar" + digit, page, f.GaugeBar(n)));
+        Views->Bind(f.GaugeBar(n), Make<GaugeView>("GaugeBar" + digit, page, f.GaugeBar(n)));
     }
 }
 

@@ -355,7 +355,9 @@ void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
         if (colour != m.ForeColor) {
             colour = m.ForeColor;
             w->setStyleSheet(
-                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center; }"
+                // The bar's colour is also the palette's Highlight, so the text over it can be chosen.
+                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center;"
+                        " selection-background-color: %1; }"
                         "QProgressBar::chunk { background-color: %1; }")
                     .arg(QtColor(m.ForeColor).name()));
         }
