@@ -101,7 +101,9 @@ void ClearInformation1Click(VltContext &ctx) {
 }
 
 void CopyInformation1Click(VltContext &ctx) {
-    ctx.Dialogs->SetClipboardText(ctx.Form->InfoMemo.Text());
+    TMemo &memo = ctx.Form->InfoMemo;
+    memo.SelectAll();
+    ctx.Dialogs->SetClipboardText(memo.SelText());
 }
 
 void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow) {

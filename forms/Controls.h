@@ -187,10 +187,26 @@ struct TMemo : TControl {
     TPopupMenu *PopupMenu = nullptr;
     std::vector<std::string> Lines;
     unsigned ClearCount = 0;
+    // The selection, in bytes of Text(); SelectRequests changes whenever a
+    // handler selects, so the view shows it.
+    size_t SelStart = 0;
+    size_t SelLength = 0;
+    unsigned SelectRequests = 0;
     void Add(const std::string &line) { Lines.push_back(line); }
     void Clear() {
         Lines.clear();
+        SelStart = SelLength = 0;
         ++ClearCount;
+    }
+    void SelectAll() {
+        SelStart = 0;
+        SelLength = Text().size();
+        ++SelectRequests;
+    }
+    // The selected part of the text as it is now.
+    std::string SelText() const {
+        const std::string t = Text();
+        return SelStart < t.size() ? t.substr(SelStart, SelLength) : std::string();
     }
     // The whole text with CR LF line ends, as the toolkit returns it.
     std::string Text() const {
@@ -310,6 +326,8 @@ struct TPageControl : TControl {
 // Open and save dialogs: what the window declares for them. Filter is
 // "Description|pattern;pattern|..." pairs; FileName is the last choice.
 struct TFileDialog {
+    // An open dialog that names a file to be written takes a new name too.
+    bool FileMustExist = true;
     std::string Filter;
     std::string DefaultExt;
     std::string FileName;

@@ -48,6 +48,7 @@ struct TLogCfgForm : TForm {
         OK.Caption = "OK";
         OpenDialogLog.DefaultExt = "*.log";
         OpenDialogLog.Filter = "All Log Files(*.Log,*.Txt)|*.log;*.Txt";
+        OpenDialogLog.FileMustExist = false; // the log is written at close: a new name is fine
     }
 
     bool LogEnabled() const { return CheckBoxLog.Checked(); }

@@ -7,11 +7,13 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyle>
@@ -22,12 +24,23 @@
 #include "app/VltProgram.h"
 #include "app/qt/Pictures.h"
 #include "forms/ProgramVLTForm.h"
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/QtDialogs.h"
 
 namespace {
 
 void Place(QWidget *w, const TControl &m) {
     w->setGeometry(m.Left, m.Top, m.Width, m.Height);
+}
+
+// A radio group too low for its items' natural height: they share the room
+// below the title in equal rows instead of drawing over each other.
+void ShareTheHeight(QGroupBox *group) {
+    QLayout *items = group->layout();
+    items->setContentsMargins(8, 0, 8, 0);
+    items->setSpacing(1);
+    for (auto *b : group->findChildren<QRadioButton *>())
+        b->setMinimumHeight(1);
 }
 
 } // namespace
@@ -140,7 +153,9 @@ void MainWindow::BuildChipPage(QWidget *page) {
 
     Views->Bind(f.RadioGpVolt, Make<QGroupBox>("RadioGpVolt", set, f.RadioGpVolt));
     Views->Bind(f.RadioGroupSpd, Make<QGroupBox>("RadioGroupSpd", set, f.RadioGroupSpd));
-    Views->Bind(f.RadioGrpPIF, Make<QGroupBox>("RadioGrpPIF", set, f.RadioGrpPIF));
+    auto *pif = Make<QGroupBox>("RadioGrpPIF", set, f.RadioGrpPIF);
+    Views->Bind(f.RadioGrpPIF, pif);
+    ShareTheHeight(pif);
 
     const std::pair<const char *, TCheckBox *> boxes[] = {
         {"ChkBoxIgChip", &f.ChkBoxIgChip}, {"ChkBoxEnGenc", &f.ChkBoxEnGenc},
@@ -176,7 +191,7 @@ void MainWindow::BuildChipPage(QWidget *page) {
         auto *b = Make<QToolButton>("DevSpdBtn" + digit, page, f.DevSpdBtn(n));
         b->setAutoRaise(f.DevSpdBtn(n).Flat);
         Views->Bind(f.DevSpdBtn(n), b);
-        Views->Bind(f.GaugeBar(n), Make<QProgressBar>("GaugeBar" + digit, page, f.GaugeBar(n)));
+        Views->Bind(f.GaugeBar(n), Make<GaugeView>("GaugeBar" + digit, page, f.GaugeBar(n)));
     }
 }
 

@@ -31,7 +31,7 @@ std::optional<std::string> QtDialogs::File(TFileDialog &dlg, bool save) {
     QFileDialog fd(Parent, QString::fromStdString(dlg.Title));
     fd.setOption(QFileDialog::DontUseNativeDialog);
     fd.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    fd.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    fd.setFileMode(save || !dlg.FileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(dlg.Filter);
     if (!filters.isEmpty())
         fd.setNameFilters(filters);

@@ -1,6 +1,7 @@
 #include "forms/qt/ViewBinder.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,6 +19,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <climits>
@@ -112,6 +115,22 @@ public:
 private:
     const TEdit &M;
 };
+
+// Shows the model's selection: its byte offsets in the CR LF text become
+// positions in the view's text, which has LF line breaks and no final one.
+void MemoSelect(const TMemo &m, QPlainTextEdit *w) {
+    const std::string text = m.Text();
+    const int last = w->document()->characterCount() - 1;
+    auto position = [&](size_t bytes) {
+        QString head = QtText(text.substr(0, std::min(bytes, text.size())));
+        head.remove('\r');
+        return std::min(static_cast<int>(head.size()), last);
+    };
+    QTextCursor c(w->document());
+    c.setPosition(position(m.SelStart));
+    c.setPosition(position(m.SelStart + m.SelLength), QTextCursor::KeepAnchor);
+    w->setTextCursor(c);
+}
 
 } // namespace
 
@@ -275,7 +294,11 @@ void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
 void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     w->setEditable(true);
     w->setInsertPolicy(QComboBox::NoInsert);
-    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m](int idx) {
+    // A narrow field shows the start of a long name; its tip gives all of it.
+    QLineEdit *field = w->lineEdit();
+    QObject::connect(field, &QLineEdit::textChanged, field,
+                     [field](const QString &t) { field->setToolTip(t); });
+    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m, field](int idx) {
         RunAction([&m, idx] {
             m.ItemIndex = idx;
             if (idx >= 0 && idx < static_cast<int>(m.Items.size()))
@@ -283,6 +306,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
             if (m.OnChange)
                 m.OnChange();
         });
+        field->setCursorPosition(0);
     }));
     Connections.push_back(
         QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this, &m](const QString &t) {
@@ -292,7 +316,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
                     m.OnChange();
             });
         }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add([&m, w, field, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         QStringList items;
@@ -304,11 +328,19 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
         if (shown != items) {
             w->clear();
             w->addItems(items);
+            // The list opens as wide as its longest item, however narrow the field.
+            QAbstractItemView *list = w->view();
+            const int scrollBar =
+                w->count() > w->maxVisibleItems() ? list->verticalScrollBar()->sizeHint().width() : 0;
+            list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + scrollBar);
         }
+        const QString before = field->text();
         if (w->currentIndex() != m.ItemIndex)
             w->setCurrentIndex(m.ItemIndex);
         if (w->currentText() != QtText(m.Text))
             w->setEditText(QtText(m.Text));
+        if (field->text() != before)
+            field->setCursorPosition(0);
     });
 }
 
@@ -323,7 +355,9 @@ void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
         if (colour != m.ForeColor) {
             colour = m.ForeColor;
             w->setStyleSheet(
-                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center; }"
+                // The bar's colour is also the palette's Highlight, so the text over it can be chosen.
+                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center;"
+                        " selection-background-color: %1; }"
                         "QProgressBar::chunk { background-color: %1; }")
                     .arg(QtColor(m.ForeColor).name()));
         }
@@ -365,6 +399,13 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
         shown = m.Lines.size();
         w->appendPlainText(text);
         w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum());
+    });
+    // After the lines are in: a handler's selection is shown.
+    Add([&m, w, selects = m.SelectRequests]() mutable {
+        if (selects == m.SelectRequests)
+            return;
+        selects = m.SelectRequests;
+        MemoSelect(m, w);
     });
 }
 

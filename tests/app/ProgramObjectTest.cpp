@@ -172,6 +172,7 @@ TEST(ProgramObject, SmallHandlersOfTheWindow) {
     const std::string text = f.InfoMemo.Text();
     f.CopyInformation1.Click();
     EXPECT_EQ(r.Dialogs.Clipboard, text);
+    EXPECT_EQ(f.InfoMemo.SelText(), text); // the panel shows what was copied selected
     f.ClearInformation1.Click();
     EXPECT_TRUE(f.InfoMemo.Lines.empty()); // the greeting goes too
     f.AddInfoLine("next");

@@ -64,6 +64,9 @@ TEST_F(LogCfg, OkAsksForANameOnlyForTheOperatorsFile) {
                                  {Kind::Message, "请输入有效的Log文件名称！"},
                                  {Kind::OpenFile, "All Log Files(*.Log,*.Txt)|*.log;*.Txt"}}));
     EXPECT_EQ(cfg.GetLogFileName(), "/var/log/line3.log");
+    // The log is written at close: Browse takes a name that does not exist yet.
+    ASSERT_EQ(dialogs.FileDialogs.size(), 1u);
+    EXPECT_FALSE(dialogs.FileDialogs[0].FileMustExist);
 }
 
 TEST_F(LogCfg, OkClosesWithTheAutomaticNameAndBrowseCancelKeepsTheName) {

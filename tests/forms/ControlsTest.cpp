@@ -112,3 +112,19 @@ TEST(Memo, TextEndsEveryLineWithCrLf) {
     m.Add("b");
     EXPECT_EQ(m.Text(), "a\r\n\r\nb\r\n");
 }
+
+TEST(Memo, SelectAllCoversTheTextOfThatMomentUntilCleared) {
+    TMemo m;
+    m.Add("> 端口");
+    m.Add("b");
+    const unsigned asked = m.SelectRequests;
+    m.SelectAll();
+    EXPECT_EQ(m.SelectRequests, asked + 1);
+    EXPECT_EQ(m.SelText(), m.Text());
+    m.Add("later");
+    EXPECT_EQ(m.SelText(), "> 端口\r\nb\r\n");
+    m.Clear();
+    EXPECT_EQ(m.SelText(), "");
+    m.Add("x");
+    EXPECT_EQ(m.SelText(), "");
+}

@@ -148,6 +148,9 @@ int main(int argc, char **argv) {
         WaitUntil(idle);
         Pause(200);
     }
+    // A failed run leaves its channel's bar red; another run is under way.
+    gang.Device(3).SendProgressReport(0xF0, 0x15, 0, 0);
+    WaitUntil([&] { return form.GaugeBar4.ForeColor == TColor::Red; });
     gang.Device(2).SendStandAloneRun(6);
     Pause(500);
     main.RefreshAll();

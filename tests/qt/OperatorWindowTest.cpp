@@ -1,0 +1,316 @@
+// What the operator meets in the gang programmer's windows, offscreen: naming
+// a new log file through Browse, copying the information panel, reading a
+// long port name in the narrow port field, and the gauges' percentage.
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTextCursor>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/VltProgram.h"
+#include "app/qt/LogCfgDialog.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/VltWindows.h"
+#include "forms/ProgramVLTForm.h"
+#include "platform/Clock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// A program folder and the windows, with no programmer attached.
+struct Station {
+    Station() : Clock({2026, 12, 7, 22, 15, 3, 0}) {
+        static int serial = 0;
+        Dir = fs::temp_directory_path() /
+              ("pelmor_op_" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Windows = std::make_unique<VltWindows>(Clock, (Dir / "Pelmor200VLT").string());
+        Windows->Program().PortScan.DeviceMap = [] { return TSerialDeviceMap{}; };
+        Windows->Program().PortScan.Pause = [](unsigned) {};
+        Main().show();
+    }
+    ~Station() {
+        Form().LogCfgForm.CheckBoxLog.SetChecked(false); // no log left behind
+        Windows.reset();
+        fs::remove_all(Dir);
+    }
+    // The first show has run: the greeting is in the panel.
+    bool Started() { return !Form().InfoMemo.Lines.empty(); }
+    MainWindow &Main() { return Windows->Main(); }
+    TProgramVLT &Form() { return Windows->Program().Form(); }
+    QWidget *W(const char *name) { return Main().Widget(name); }
+
+    TFixedClock Clock;
+    fs::path Dir;
+    std::unique_ptr<VltWindows> Windows;
+};
+
+// Runs `act` once from the event loop, i.e. inside whatever modal window is
+// open by then; act waits for the window it expects itself. If a check in
+// act fails, the modal windows still open are closed so the test ends
+// instead of waiting for ever.
+void InModal(QObject *context, std::function<void()> act) {
+    QTimer::singleShot(0, context, [act = std::move(act)] {
+        act();
+        if (!QTest::currentTestFailed())
+            return;
+        QWidget *last = nullptr;
+        while (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            if (d == last)
+                break;
+            last = d;
+            d->reject();
+        }
+    });
+}
+
+QStringList Lines(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return QString::fromStdString(s.str()).split("\r\n", Qt::SkipEmptyParts);
+}
+
+// Relative luminance-like brightness, 0 black to 1 white.
+double Brightness(QRgb c) {
+    return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0;
+}
+
+} // namespace
+
+class OperatorWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    // Browse in the log dialog takes the name of a file that does not exist
+    // yet; the log is then written there at close.
+    void browseNamesANewLogFile() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        const fs::path log = s.Dir / "new-run.log";
+        QVERIFY(!fs::exists(log));
+
+        bool browsed = false;
+        InModal(&s.Main(), [&] {
+            LogCfgDialog &dlg = s.Windows->LogCfg();
+            QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == &dlg, kWaitMs);
+            // The operator's own file: the second choice of the name group.
+            const auto radios = dlg.Widget("RadioGrpCreat")->findChildren<QRadioButton *>();
+            QCOMPARE(radios.size(), 2);
+            QTest::mouseClick(radios[1], Qt::LeftButton);
+            auto *browse = static_cast<QPushButton *>(dlg.Widget("SpeedButtonOP"));
+            QVERIFY(browse->isEnabled());
+
+            InModal(&dlg, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()),
+                                         kWaitMs);
+                auto *fd = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                // An existing-file dialog would answer a new name with a box of its own.
+                QCOMPARE(fd->fileMode(), QFileDialog::AnyFile);
+                QCOMPARE(fd->acceptMode(), QFileDialog::AcceptOpen);
+                auto *name = fd->findChild<QLineEdit *>("fileNameEdit");
+                QVERIFY(name);
+                name->setText(QString::fromStdString(log.string()));
+                QTest::keyClick(name, Qt::Key_Return);
+                QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == &dlg, kWaitMs);
+                browsed = true;
+            });
+            QTest::mouseClick(browse, Qt::LeftButton);
+            QVERIFY(browsed);
+            QCOMPARE(static_cast<QLineEdit *>(dlg.Widget("EditLogName"))->text(),
+                     QString::fromStdString(log.string()));
+            QTest::mouseClick(dlg.Widget("OK"), Qt::LeftButton);
+        });
+        s.Main().Action("CfgLog")->trigger();
+        QVERIFY(browsed);
+        QCOMPARE(s.Form().LogCfgForm.GetLogFileName(), log.string());
+        QVERIFY(!fs::exists(log)); // named, not yet written
+
+        s.Main().Run([&] { s.Form().AddInfoLine("one result"); });
+        QVERIFY(s.Main().close());
+        const QStringList lines = Lines(log);
+        QCOMPARE(lines.size(), static_cast<qsizetype>(s.Form().InfoMemo.Lines.size()));
+        QVERIFY(lines.last().endsWith("one result"));
+    }
+
+    // The data file dialog, unlike Browse, still wants a file that exists.
+    void loadDialogStillWantsAnExistingFile() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        bool looked = false;
+        InModal(&s.Main(), [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()), kWaitMs);
+            auto *fd = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QCOMPARE(fd->fileMode(), QFileDialog::ExistingFile);
+            looked = true;
+            fd->reject();
+        });
+        QTest::mouseClick(s.W("SpdBtnOpen"), Qt::LeftButton);
+        QVERIFY(looked);
+        QCOMPARE(s.Form().ProductEditX.Text(), std::string());
+    }
+
+    // "Copy Information" from the panel's popup selects the whole panel and
+    // copies it.
+    void copyInformationSelectsAndCopiesTheWholePanel() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        s.Main().Run([&] {
+            s.Form().AddInfoLine("Channel 1 : Progrmming Completed : Successed !");
+            s.Form().AddInfoLine("端口 /dev/pts/6");
+        });
+        QApplication::clipboard()->setText("old");
+        auto *memo = static_cast<QPlainTextEdit *>(s.W("InfoMemo"));
+        QVERIFY(!memo->textCursor().hasSelection());
+
+        const QPoint at = memo->viewport()->rect().center();
+        QContextMenuEvent ask(QContextMenuEvent::Mouse, at, memo->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(memo->viewport(), &ask);
+        auto *popup = memo->findChild<QMenu *>();
+        QVERIFY(popup);
+        QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), kWaitMs);
+        QAction *copy = nullptr;
+        for (QAction *a : popup->actions())
+            if (a->text() == "Copy Information")
+                copy = a;
+        QVERIFY(copy);
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(copy).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!popup->isVisible(), kWaitMs);
+
+        const TMemo &m = s.Form().InfoMemo;
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(m.Text()));
+        QCOMPARE(m.SelText(), m.Text());
+        const QTextCursor shown = memo->textCursor();
+        QCOMPARE(shown.selectionStart(), 0);
+        QCOMPARE(shown.selectionEnd(), memo->document()->characterCount() - 1);
+        QCOMPARE(shown.selectedText().replace(QChar::ParagraphSeparator, '\n'), memo->toPlainText());
+    }
+
+    // The port field is narrow: its list opens as wide as the longest name,
+    // the field shows a name's start and its tip the whole name.
+    void portFieldShowsTheStartAndTheWholeName() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        auto *combo = static_cast<QComboBox *>(s.W("ComboBoxCOM"));
+        QLineEdit *field = combo->lineEdit();
+        const TComboBox &m = s.Form().ComboBoxCOM;
+        // With no programmer the field says so, from its first letter.
+        QCOMPARE(field->text(), QString("No Device Availiable"));
+        QVERIFY(field->fontMetrics().horizontalAdvance(field->text()) > field->width());
+        QCOMPARE(field->cursorPosition(), 0);
+        QCOMPARE(field->toolTip(), QString("No Device Availiable"));
+
+        const std::string longest = "/dev/serial/by-id/usb-Pelmor_Gang_Programmer_0042-if00";
+        s.Main().Run([&] {
+            TComboBox &c = s.Form().ComboBoxCOM;
+            c.ClearItems();
+            c.AddItem("/dev/pts/6");
+            c.AddItem(longest);
+            c.AddItem("/dev/ttyACM1");
+            c.Text = c.Items.back();
+        });
+        QCOMPARE(field->text(), QString("/dev/ttyACM1"));
+        QCOMPARE(field->cursorPosition(), 0);
+        QCOMPARE(field->toolTip(), QString("/dev/ttyACM1"));
+
+        combo->showPopup();
+        QAbstractItemView *list = combo->view();
+        QTRY_VERIFY_WITH_TIMEOUT(list->isVisible(), kWaitMs);
+        QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
+        QVERIFY(list->viewport()->width() >=
+                list->fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
+        QVERIFY(list->width() > combo->width());
+
+        // The operator picks the long name from the list.
+        const QModelIndex item = list->model()->index(1, 0);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!list->isVisible(), kWaitMs);
+        QCOMPARE(m.Text, longest);
+        QCOMPARE(m.ItemIndex, 1);
+        QCOMPARE(field->text(), QString::fromStdString(longest));
+        QCOMPARE(field->cursorPosition(), 0);
+        QCOMPARE(field->toolTip(), QString::fromStdString(longest));
+    }
+
+    // The "Interface" group is low: its two items still get a row each, one
+    // under the other, tall enough for the round indicator, inside the frame.
+    void interfaceItemsDoNotOverlap() {
+        Station s;
+        auto *group = static_cast<QGroupBox *>(s.W("RadioGrpPIF"));
+        QCOMPARE(group->size(), QSize(146, 58));
+        const auto items = group->findChildren<QRadioButton *>();
+        QCOMPARE(items.size(), 2);
+        const int indicator =
+            group->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, items[0]);
+        for (QRadioButton *b : items) {
+            QVERIFY(group->contentsRect().contains(b->geometry()));
+            QVERIFY2(b->height() >= indicator,
+                     qPrintable(QString("%1 < %2").arg(b->height()).arg(indicator)));
+        }
+        QVERIFY(!items[0]->geometry().intersects(items[1]->geometry()));
+    }
+
+    // The percentage stands out from the bar it is on: light on the blue bar,
+    // dark on the red bar and on the empty gauge.
+    void gaugeTextIsReadableOnEveryBar() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        auto *gauge = static_cast<QProgressBar *>(s.W("GaugeBar1"));
+        const struct {
+            TColor colour;
+            int progress;
+            bool lightText;
+        } cases[] = {{TColor::Blue, 100, true}, {TColor::Red, 100, false}, {TColor::Blue, 0, false}};
+        for (const auto &c : cases) {
+            s.Main().Run([&] {
+                TGauge &g = s.Form().GaugeBar1;
+                g.Enabled = true; // as when its programmer answers
+                g.ForeColor = c.colour;
+                g.SetMaxValue(100);
+                g.SetProgress(c.progress);
+            });
+            QCOMPARE(gauge->value(), c.progress);
+            const QImage shot = gauge->grab().toImage();
+            // The text sits in the middle; the bar's own colour is neither
+            // near white nor near black.
+            const QRect middle =
+                QRect(QPoint(0, 0), shot.size()).adjusted(shot.width() / 3, 3, -shot.width() / 3, -3);
+            int light = 0, dark = 0;
+            for (int y = middle.top(); y <= middle.bottom(); ++y)
+                for (int x = middle.left(); x <= middle.right(); ++x) {
+                    const double b = Brightness(shot.pixel(x, y));
+                    light += b > 0.6;
+                    dark += b < 0.1;
+                }
+            if (c.lightText) {
+                QVERIFY2(light > 10, qPrintable(QString("light text pixels: %1").arg(light)));
+            } else {
+                QVERIFY2(dark > 10, qPrintable(QString("dark text pixels: %1").arg(dark)));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(OperatorWindowTest)
+#include "OperatorWindowTest.moc"
