@@ -53,7 +53,6 @@ public:
     TMember &operator=(const TMember &) = delete;
     operator const T &() const { return FValue; }
     const T &Get() const { return FValue; }
-    const T *operator->() const { return &FValue; }
     auto size() const requires requires(const T &t) { t.size(); }
     { return FValue.size(); }
     bool empty() const requires requires(const T &t) { t.empty(); }
@@ -68,7 +67,6 @@ public:
     { return FValue.back(); }
     decltype(auto) operator[](size_t i) const requires requires(const T &t) { t[i]; }
     { return FValue[i]; }
-    const char *c_str() const requires std::is_same_v<T, std::string> { return FValue.c_str(); }
     friend bool operator==(const TMember &a, const TMember &b) { return a.FValue == b.FValue; }
     template <class U>
     requires(!std::is_base_of_v<TMember, U>) && requires(const T &t, const U &u) { t == u; }
