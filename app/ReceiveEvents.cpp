@@ -79,8 +79,10 @@ void SPxCommRequestHangup(VltContext &ctx, int n) {
     ctx.ChannelConnected[k] = 0;
     ctx.ChannelGauge[k]->Enabled = false;
     TComboBox &ports = ctx.Form->ComboBoxCOM;
-    if (!ports.Items.empty())
-        ports.Items.erase(ports.Items.begin());
+    if (!ports.Items.empty()) {
+        auto &items = ports.Items.Change();
+        items.erase(items.begin());
+    }
 }
 
 void Timer1Timer(VltContext &ctx) {

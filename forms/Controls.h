@@ -1,12 +1,16 @@
 #pragma once
 // Presentation models of the toolkit's controls: plain state that handlers read
 // and write and that the Qt layer shows. Events are plain callbacks wired by the
-// window's owner.
+// window's owner. Every change of a control bumps its change count, so a view
+// shows again only the controls that changed.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using TNotifyEvent = std::function<void()>;
@@ -14,21 +18,127 @@ using TNotifyEvent = std::function<void()>;
 // Colours the programs use; the view maps them to real ones.
 enum class TColor : uint8_t { Default, Blue, Red, Navy, Black, White };
 
+// How often a model object changed. Every change of one of its members bumps
+// it, and with it the counters of the views that show the object: a view whose
+// counter has not moved has nothing to show again.
+class TChangeCount {
+public:
+    TChangeCount() = default;
+    TChangeCount(const TChangeCount &) = delete;
+    TChangeCount &operator=(const TChangeCount &) = delete;
+    uint64_t Value() const { return FValue; }
+    void Bump() {
+        ++FValue;
+        for (const auto &w : FWatchers)
+            ++*w;
+    }
+    // A view's counter, bumped with this one from now on. Shared, so either
+    // side may go first.
+    void Watch(const std::shared_ptr<uint64_t> &counter) {
+        if (std::find(FWatchers.begin(), FWatchers.end(), counter) == FWatchers.end())
+            FWatchers.push_back(counter);
+    }
+
+private:
+    uint64_t FValue = 0;
+    std::vector<std::shared_ptr<uint64_t>> FWatchers;
+};
+
+// A member of a model as it reads: its value, and for texts and lists the
+// reads the handlers use. How it is written is up to the kinds below.
+template <class T> class TMember {
+public:
+    explicit TMember(T value = T()) : FValue(std::move(value)) {}
+    TMember(const TMember &) = default;
+    TMember &operator=(const TMember &) = delete;
+    operator const T &() const { return FValue; }
+    const T &Get() const { return FValue; }
+    auto size() const requires requires(const T &t) { t.size(); }
+    { return FValue.size(); }
+    bool empty() const requires requires(const T &t) { t.empty(); }
+    { return FValue.empty(); }
+    auto begin() const requires requires(const T &t) { t.begin(); }
+    { return FValue.begin(); }
+    auto end() const requires requires(const T &t) { t.end(); }
+    { return FValue.end(); }
+    decltype(auto) front() const requires requires(const T &t) { t.front(); }
+    { return FValue.front(); }
+    decltype(auto) back() const requires requires(const T &t) { t.back(); }
+    { return FValue.back(); }
+    decltype(auto) operator[](size_t i) const requires requires(const T &t) { t[i]; }
+    { return FValue[i]; }
+    friend bool operator==(const TMember &a, const TMember &b) { return a.FValue == b.FValue; }
+    template <class U>
+    requires(!std::is_base_of_v<TMember, U>) && requires(const T &t, const U &u) { t == u; }
+    friend bool operator==(const TMember &a, const U &b) { return a.FValue == b; }
+    friend std::ostream &operator<<(std::ostream &os, const TMember &m) requires requires(const T &t) {
+        os << t;
+    }
+    { return os << m.FValue; }
+
+protected:
+    T FValue;
+};
+
+// A member handlers write freely: a write that changes the value bumps the
+// control's change count. Other changes go through Change(), which bumps at
+// once: use the reference right away, not after the next refresh.
+template <class T> class TTracked : public TMember<T> {
+public:
+    explicit TTracked(TChangeCount &owner, T value = T()) : TMember<T>(std::move(value)), Owner(&owner) {}
+    TTracked(const TTracked &) = delete;
+    TTracked &operator=(const TTracked &other) { return *this = other.FValue; }
+    TTracked &operator=(const T &v) {
+        if (!(this->FValue == v)) {
+            this->FValue = v;
+            Owner->Bump();
+        }
+        return *this;
+    }
+    TTracked &operator=(T &&v) {
+        if (!(this->FValue == v)) {
+            this->FValue = std::move(v);
+            Owner->Bump();
+        }
+        return *this;
+    }
+    T &Change() {
+        Owner->Bump();
+        return this->FValue;
+    }
+
+private:
+    TChangeCount *Owner;
+};
+
+// A member that only its control's own routines change.
+template <class T, class Owner> class TReadOnly : public TMember<T> {
+    friend Owner;
+    using TMember<T>::TMember;
+};
+
 struct TControl {
-    bool Visible = true;
-    bool Enabled = true;
-    std::string Hint;
+    TControl() = default;
+    TControl(const TControl &) = delete;
+    TControl &operator=(const TControl &) = delete;
+    TChangeCount Changes;
+    TTracked<bool> Visible{Changes, true};
+    TTracked<bool> Enabled{Changes, true};
+    TTracked<std::string> Hint{Changes};
     // Position in the parent and size, in pixels; the view lays widgets out by them.
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    TColor FontColor = TColor::Default;
-    bool FontBold = false;
-    std::string FontName; // empty: the window's font
+    TTracked<int> Left{Changes, 0};
+    TTracked<int> Top{Changes, 0};
+    TTracked<int> Width{Changes, 0};
+    TTracked<int> Height{Changes, 0};
+    TTracked<TColor> FontColor{Changes, TColor::Default};
+    TTracked<bool> FontBold{Changes, false};
+    TTracked<std::string> FontName{Changes}; // empty: the window's font
     // Bumped by SetFocus so the view can move the keyboard focus.
-    unsigned FocusRequests = 0;
-    void SetFocus() { ++FocusRequests; }
+    TReadOnly<unsigned, TControl> FocusRequests{0};
+    void SetFocus() {
+        ++FocusRequests.FValue;
+        Changes.Bump();
+    }
     void SetBounds(int left, int top, int width, int height) {
         Left = left;
         Top = top;
@@ -38,16 +148,16 @@ struct TControl {
 };
 
 struct TLabel : TControl {
-    std::string Caption;
+    TTracked<std::string> Caption{Changes};
 };
 
 struct TPanel : TControl {
-    std::string Caption;
+    TTracked<std::string> Caption{Changes};
 };
 
 struct TButton : TControl {
-    std::string Caption;
-    bool Flat = false;
+    TTracked<std::string> Caption{Changes};
+    TTracked<bool> Flat{Changes, false};
     TNotifyEvent OnClick;
     void Click() {
         if (Enabled && Visible && OnClick)
@@ -58,11 +168,15 @@ struct TButton : TControl {
 // A menu item; Caption "-" is a separator. Items are the sub-items of a
 // top-level menu, owned by the form.
 struct TMenuItem {
-    std::string Caption;
-    std::string ShortCut; // "Ctrl+L", "F7", empty when none
-    bool Visible = true;
-    bool Enabled = true;
-    int Tag = 0;
+    TMenuItem() = default;
+    TMenuItem(const TMenuItem &) = delete;
+    TMenuItem &operator=(const TMenuItem &) = delete;
+    TChangeCount Changes;
+    TTracked<std::string> Caption{Changes};
+    TTracked<std::string> ShortCut{Changes}; // "Ctrl+L", "F7", empty when none
+    TTracked<bool> Visible{Changes, true};
+    TTracked<bool> Enabled{Changes, true};
+    TTracked<int> Tag{Changes, 0};
     std::vector<TMenuItem *> Items;
     TNotifyEvent OnClick;
     bool IsSeparator() const { return Caption == "-"; }
@@ -78,27 +192,32 @@ struct TMainMenu {
 
 // A popup menu; Popup asks the view to open it at a screen position.
 struct TPopupMenu {
+    TPopupMenu() = default;
+    TPopupMenu(const TPopupMenu &) = delete;
+    TPopupMenu &operator=(const TPopupMenu &) = delete;
+    TChangeCount Changes;
     std::vector<TMenuItem *> Items;
-    bool AutoHotkeys = true; // false: captions are shown as written, no accelerators added
-    int PopupX = 0;
-    int PopupY = 0;
-    unsigned PopupRequests = 0;
+    TTracked<bool> AutoHotkeys{Changes, true}; // false: captions are shown as written, no accelerators added
+    TReadOnly<int, TPopupMenu> PopupX{0};
+    TReadOnly<int, TPopupMenu> PopupY{0};
+    TReadOnly<unsigned, TPopupMenu> PopupRequests{0};
     void Popup(int x, int y) {
-        PopupX = x;
-        PopupY = y;
-        ++PopupRequests;
+        PopupX.FValue = x;
+        PopupY.FValue = y;
+        ++PopupRequests.FValue;
+        Changes.Bump();
     }
 };
 
 // The view's picture: a resource name the view resolves to an image.
 struct TImage : TControl {
-    bool Stretch = false;
-    std::string Picture;
+    TTracked<bool> Stretch{Changes, false};
+    TTracked<std::string> Picture{Changes};
 };
 
 struct TEdit : TControl {
-    bool ReadOnly = false;
-    int MaxLength = 0; // 0: no limit; limits what the user types, not SetText
+    TTracked<bool> ReadOnly{Changes, false};
+    TTracked<int> MaxLength{Changes, 0}; // 0: no limit; limits what the user types, not SetText
     TNotifyEvent OnChange;
     const std::string &Text() const { return FText; }
     // Like the toolkit: the change event fires only when the text changes.
@@ -106,6 +225,7 @@ struct TEdit : TControl {
         if (t == FText)
             return;
         FText = t;
+        Changes.Bump();
         if (OnChange)
             OnChange();
     }
@@ -115,7 +235,7 @@ private:
 };
 
 struct TCheckBox : TControl {
-    std::string Caption;
+    TTracked<std::string> Caption{Changes};
     TNotifyEvent OnClick;
     bool Checked() const { return FChecked; }
     // The toolkit fires the click event whenever the state changes.
@@ -123,6 +243,7 @@ struct TCheckBox : TControl {
         if (c == FChecked)
             return;
         FChecked = c;
+        Changes.Bump();
         if (OnClick)
             OnClick();
     }
@@ -134,23 +255,26 @@ private:
 // ItemIndex is set freely by handlers; the view fires OnClick after the user
 // picks an item.
 struct TRadioGroup : TControl {
-    std::string Caption;
-    std::vector<std::string> Items;
-    int ItemIndex = -1;
-    int Columns = 1;
+    TTracked<std::string> Caption{Changes};
+    TTracked<std::vector<std::string>> Items{Changes};
+    TTracked<int> ItemIndex{Changes, -1};
+    TTracked<int> Columns{Changes, 1};
     TNotifyEvent OnClick;
 };
 
 struct TSpinEdit : TControl {
-    int MinValue = 0;
-    int MaxValue = 0;
-    int Increment = 1;
+    TTracked<int> MinValue{Changes, 0};
+    TTracked<int> MaxValue{Changes, 0};
+    TTracked<int> Increment{Changes, 1};
     int Value() const { return FValue; }
     // Clamped into the range when the range is not empty (MinValue != MaxValue).
     void SetValue(int v) {
         if (MinValue != MaxValue)
-            v = std::clamp(v, std::min(MinValue, MaxValue), std::max(MinValue, MaxValue));
+            v = std::clamp(v, std::min<int>(MinValue, MaxValue), std::max<int>(MinValue, MaxValue));
+        if (v == FValue)
+            return;
         FValue = v;
+        Changes.Bump();
     }
 
 private:
@@ -160,21 +284,32 @@ private:
 // Progress gauge: the position stays within MinValue..MaxValue; lowering the
 // maximum below the position pulls the position down with it.
 struct TGauge : TControl {
-    TColor ForeColor = TColor::Blue;
-    int MinValue = 0;
+    TTracked<TColor> ForeColor{Changes, TColor::Blue};
+    TTracked<int> MinValue{Changes, 0};
     int Progress() const { return FProgress; }
     int MaxValue() const { return FMaxValue; }
-    void SetProgress(int p) { FProgress = std::clamp(p, MinValue, std::max(MinValue, FMaxValue)); }
+    void SetProgress(int p) {
+        Set(std::clamp(p, MinValue.Get(), std::max(MinValue.Get(), FMaxValue)), FMaxValue);
+    }
     void SetMaxValue(int m) {
-        FMaxValue = std::max(m, MinValue);
-        if (FProgress > FMaxValue)
-            FProgress = FMaxValue;
+        const int max = std::max(m, MinValue.Get());
+        Set(std::min(FProgress, max), max);
     }
     // Counts repaint requests so a view can refresh at once when asked.
-    int RepaintCount = 0;
-    void Repaint() { ++RepaintCount; }
+    TReadOnly<int, TGauge> RepaintCount{0};
+    void Repaint() {
+        ++RepaintCount.FValue;
+        Changes.Bump();
+    }
 
 private:
+    void Set(int progress, int max) {
+        if (progress == FProgress && max == FMaxValue)
+            return;
+        FProgress = progress;
+        FMaxValue = max;
+        Changes.Bump();
+    }
     int FProgress = 0;
     int FMaxValue = 100;
 };
@@ -182,26 +317,31 @@ private:
 // Multi-line memo. Views append new lines incrementally: ClearCount changes
 // whenever the text is replaced, so a view knows when to start over.
 struct TMemo : TControl {
-    bool ReadOnly = false;
-    bool VerticalScrollBar = false;
+    TTracked<bool> ReadOnly{Changes, false};
+    TTracked<bool> VerticalScrollBar{Changes, false};
     TPopupMenu *PopupMenu = nullptr;
-    std::vector<std::string> Lines;
-    unsigned ClearCount = 0;
+    TReadOnly<std::vector<std::string>, TMemo> Lines;
+    TReadOnly<unsigned, TMemo> ClearCount{0};
     // The selection, in bytes of Text(); SelectRequests changes whenever a
     // handler selects, so the view shows it.
     size_t SelStart = 0;
     size_t SelLength = 0;
     unsigned SelectRequests = 0;
-    void Add(const std::string &line) { Lines.push_back(line); }
+    void Add(const std::string &line) {
+        Lines.FValue.push_back(line);
+        Changes.Bump();
+    }
     void Clear() {
-        Lines.clear();
+        Lines.FValue.clear();
         SelStart = SelLength = 0;
-        ++ClearCount;
+        ++ClearCount.FValue;
+        Changes.Bump();
     }
     void SelectAll() {
         SelStart = 0;
         SelLength = Text().size();
         ++SelectRequests;
+        Changes.Bump();
     }
     // The selected part of the text as it is now.
     std::string SelText() const {
@@ -220,16 +360,17 @@ struct TMemo : TControl {
 };
 
 struct TComboBox : TControl {
-    bool Sorted = false;
-    std::vector<std::string> Items;
-    int ItemIndex = -1;
-    std::string Text;
+    TTracked<bool> Sorted{Changes, false};
+    TTracked<std::vector<std::string>> Items{Changes};
+    TTracked<int> ItemIndex{Changes, -1};
+    TTracked<std::string> Text{Changes};
     TNotifyEvent OnChange;
     // Sorted combos insert in case-insensitive order, as the toolkit does.
     int AddItem(const std::string &s) {
+        auto &items = Items.Change();
         if (!Sorted) {
-            Items.push_back(s);
-            return static_cast<int>(Items.size()) - 1;
+            items.push_back(s);
+            return static_cast<int>(items.size()) - 1;
         }
         auto less = [](const std::string &a, const std::string &b) {
             return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -237,22 +378,23 @@ struct TComboBox : TControl {
                        std::tolower(static_cast<unsigned char>(y));
             });
         };
-        auto it = std::upper_bound(Items.begin(), Items.end(), s, less);
-        return static_cast<int>(Items.insert(it, s) - Items.begin());
+        auto it = std::upper_bound(items.begin(), items.end(), s, less);
+        return static_cast<int>(items.insert(it, s) - items.begin());
     }
     void ClearItems() {
-        Items.clear();
+        Items = {};
         ItemIndex = -1;
     }
     // Removes one item; the selection follows its item or is dropped with it.
     void DeleteItem(int index) {
         if (index < 0 || index >= static_cast<int>(Items.size()))
             return;
-        Items.erase(Items.begin() + index);
+        auto &items = Items.Change();
+        items.erase(items.begin() + index);
         if (ItemIndex == index)
             ItemIndex = -1;
         else if (ItemIndex > index)
-            --ItemIndex;
+            ItemIndex = ItemIndex - 1;
     }
 };
 
@@ -260,15 +402,15 @@ struct TComboBox : TControl {
 // cell outside the grid gives an empty text; writing one outside is ignored.
 struct TStringGrid : TControl {
     TStringGrid() { FontColor = TColor::Black; }
-    int ColCount = 5;
-    int FixedRows = 1;
-    int FixedCols = 1;
-    int DefaultColWidth = 64;
-    int DefaultRowHeight = 24;
-    std::vector<int> ColWidths; // per column; 0 means the default width
-    bool VerticalScrollBar = false;
+    TTracked<int> ColCount{Changes, 5};
+    TTracked<int> FixedRows{Changes, 1};
+    TTracked<int> FixedCols{Changes, 1};
+    TTracked<int> DefaultColWidth{Changes, 64};
+    TTracked<int> DefaultRowHeight{Changes, 24};
+    TTracked<std::vector<int>> ColWidths{Changes}; // per column; 0 means the default width
+    TTracked<bool> VerticalScrollBar{Changes, false};
     // Bumped whenever rows or cells change, so a view can reset its model.
-    unsigned ChangeCount = 0;
+    TReadOnly<unsigned, TStringGrid> ChangeCount{0};
 
     int RowCount() const { return FRowCount; }
     void SetRowCount(int rows) {
@@ -276,13 +418,15 @@ struct TStringGrid : TControl {
         FCells.resize(static_cast<size_t>(FRowCount));
         for (auto &r : FCells)
             r.resize(static_cast<size_t>(ColCount));
-        ++ChangeCount;
+        CellsChanged();
     }
     void SetColWidth(int col, int w) {
         if (col < 0 || col >= ColCount)
             return;
-        ColWidths.resize(static_cast<size_t>(ColCount), 0);
-        ColWidths[static_cast<size_t>(col)] = w;
+        std::vector<int> widths = ColWidths;
+        widths.resize(static_cast<size_t>(ColCount), 0);
+        widths[static_cast<size_t>(col)] = w;
+        ColWidths = std::move(widths);
     }
     int ColWidth(int col) const {
         if (col >= 0 && static_cast<size_t>(col) < ColWidths.size() &&
@@ -304,23 +448,27 @@ struct TStringGrid : TControl {
         if (r.size() < static_cast<size_t>(ColCount))
             r.resize(static_cast<size_t>(ColCount));
         r[static_cast<size_t>(col)] = text;
-        ++ChangeCount;
+        CellsChanged();
     }
 
 private:
+    void CellsChanged() {
+        ++ChangeCount.FValue;
+        Changes.Bump();
+    }
     int FRowCount = 5;
     std::vector<std::vector<std::string>> FCells =
         std::vector<std::vector<std::string>>(5, std::vector<std::string>(5));
 };
 
 struct TTabSheet : TControl {
-    std::string Caption;
-    bool TabVisible = true;
+    TTracked<std::string> Caption{Changes};
+    TTracked<bool> TabVisible{Changes, true};
 };
 
 struct TPageControl : TControl {
     std::vector<TTabSheet *> Pages;
-    int ActivePageIndex = 0;
+    TTracked<int> ActivePageIndex{Changes, 0};
 };
 
 // Open and save dialogs: what the window declares for them. Filter is

@@ -16,6 +16,7 @@ ChipSeltDialog::ChipSeltDialog(VltContext &ctx, TChipSeltForm &form, ViewBinder 
     Label1->move(form.Label1.Left, form.Label1.Top);
     Label1->installEventFilter(this);
     views.Bind(form.Label1, Label1);
+    Label1->adjustSize();
     PopupMenu = views.Bind(form.PopupMenuXF, this);
     PopupMenu->setObjectName("PopupMenuXF");
 }
@@ -23,7 +24,8 @@ ChipSeltDialog::ChipSeltDialog(VltContext &ctx, TChipSeltForm &form, ViewBinder 
 void ChipSeltDialog::Sync() {
     if (isVisible() && (x() != Form.Left || y() != Form.Top) && Form.Showing)
         move(Form.Left, Form.Top);
-    Label1->adjustSize();
+    if (isVisible() && Label1->size() != Label1->sizeHint())
+        Label1->adjustSize();
     if (!Form.Showing && PopupMenu->isVisible())
         PopupMenu->hide(); // a choice closed the form
     FormDialog::Sync();

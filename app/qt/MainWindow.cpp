@@ -25,6 +25,7 @@
 #include "app/qt/Pictures.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/GaugeView.h"
+#include "forms/qt/PaintPacer.h"
 #include "forms/qt/QtDialogs.h"
 
 namespace {
@@ -88,8 +89,11 @@ MainWindow::MainWindow(TVltProgram &program, QtDialogs &dialogs)
     BuildMenus();
     setFixedSize(sizeHint().expandedTo(central->size() + QSize(0, menuBar()->sizeHint().height())));
 
+    // Replies on four channels move the gauges hundreds of times a second:
+    // the window is painted at most 25 times a second.
+    new PaintPacer(this, 40);
     Timer1.setInterval(Form.Timer1.Interval);
-    connect(&Timer1, &QTimer::timeout, this, [this] { Run([this] { Program.Tick(); }); });
+    connect(&Timer1, &QTimer::timeout, this, [this] { Handle([this] { Program.Tick(); }); });
     Program.OnCloseRequest = [this] { close(); };
     RefreshAll(); // also starts Timer1, which runs from creation
 }
@@ -244,6 +248,10 @@ void MainWindow::Run(const ViewBinder::Action &action) {
     // The window's place, for handlers that open windows beside it.
     Form.Left = x();
     Form.Top = y();
+    Handle(action);
+}
+
+void MainWindow::Handle(const ViewBinder::Action &action) {
     try {
         action();
     } catch (const std::exception &e) {

@@ -27,6 +27,9 @@ public:
 
     // Runs one event: errors go to the error dialog, then the models are shown.
     void Run(const ViewBinder::Action &action);
+    // The same for the timer's ticks and the ports' events, which open no
+    // window beside this one: the window's place is not taken first.
+    void Handle(const ViewBinder::Action &action);
     ViewBinder &Binder() { return *Views; }
     // Runs after every refresh: the other windows show their models too.
     std::function<void()> AfterRefresh;

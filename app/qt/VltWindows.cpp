@@ -25,7 +25,7 @@ VltWindows::VltWindows(TClock &clock, const std::string &programPath)
         LogWin->Sync();
     };
     // Serial events are events like any other: errors shown, windows refreshed.
-    EventQueue.Runner = [this](const TEventQueue::Event &ev) { MainWin->Run(ev); };
+    EventQueue.Runner = [this](const TEventQueue::Event &ev) { MainWin->Handle(ev); };
 }
 
 VltWindows::~VltWindows() {

@@ -7,10 +7,10 @@ GridModel::GridModel(const TStringGrid &grid, QObject *parent) : QAbstractTableM
 }
 
 int GridModel::FixedRows() const {
-    return std::clamp(Grid.FixedRows, 0, 1);
+    return std::clamp<int>(Grid.FixedRows, 0, 1);
 }
 int GridModel::FixedCols() const {
-    return std::clamp(Grid.FixedCols, 0, 1);
+    return std::clamp<int>(Grid.FixedCols, 0, 1);
 }
 
 int GridModel::rowCount(const QModelIndex &parent) const {

@@ -57,23 +57,37 @@ struct ControlState {
     QWidget *W;
     unsigned SeenFocus;
     QRect SeenBounds;
+    // The widget's own font and palette, and the model's font they were last shown with.
+    QFont BaseFont;
+    QPalette BasePalette;
+    std::string SeenFontName;
+    bool SeenFontBold;
+    TColor SeenFontColor;
     ControlState(TControl &m, QWidget *w)
-        : M(m), W(w), SeenFocus(m.FocusRequests), SeenBounds(m.Left, m.Top, m.Width, m.Height) {
-        QFont f = w->font();
-        if (!m.FontName.empty()) {
+        : M(m), W(w), SeenFocus(m.FocusRequests), SeenBounds(m.Left, m.Top, m.Width, m.Height),
+          BaseFont(w->font()), BasePalette(w->palette()) {
+        ShowFont();
+    }
+    void ShowFont() {
+        SeenFontName = M.FontName;
+        SeenFontBold = M.FontBold;
+        SeenFontColor = M.FontColor;
+        QFont f = BaseFont;
+        if (!M.FontName.empty()) {
             // Fallbacks keep CJK text readable where the named font is missing.
-            f.setFamilies({QtText(m.FontName), "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
+            f.setFamilies({QtText(M.FontName), "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
         }
-        if (m.FontBold)
+        if (M.FontBold)
             f.setBold(true);
-        w->setFont(f);
-        if (m.FontColor != TColor::Default) {
-            QPalette p = w->palette();
-            p.setColor(QPalette::WindowText, QtColor(m.FontColor));
-            p.setColor(QPalette::Text, QtColor(m.FontColor));
-            p.setColor(QPalette::ButtonText, QtColor(m.FontColor));
-            w->setPalette(p);
+        W->setFont(f);
+        QPalette p = BasePalette;
+        if (M.FontColor != TColor::Default) {
+            p.setColor(QPalette::WindowText, QtColor(M.FontColor));
+            p.setColor(QPalette::Text, QtColor(M.FontColor));
+            p.setColor(QPalette::ButtonText, QtColor(M.FontColor));
         }
+        if (W->palette() != p)
+            W->setPalette(p);
     }
     void Sync() {
         if (W->isHidden() == M.Visible)
@@ -97,6 +111,8 @@ struct ControlState {
             SeenFocus = M.FocusRequests;
             W->setFocus(Qt::OtherFocusReason);
         }
+        if (M.FontName != SeenFontName || M.FontBold != SeenFontBold || M.FontColor != SeenFontColor)
+            ShowFont();
     }
 };
 
@@ -134,14 +150,35 @@ void MemoSelect(const TMemo &m, QPlainTextEdit *w) {
 
 } // namespace
 
-template <class F> void ViewBinder::Add(F sync) {
+uint64_t ViewBinder::Binding::Version() const {
+    uint64_t v = 0;
+    for (const TChangeCount *m : Models)
+        v += m->Value();
+    return v;
+}
+
+template <class M, class F> ViewBinder::Binding *ViewBinder::Add(M &model, F sync) {
     struct B : Binding {
         F Fn;
         explicit B(F f) : Fn(std::move(f)) {}
         void Sync() override { Fn(); }
     };
     Bindings.push_back(std::make_unique<B>(std::move(sync)));
-    Bindings.back()->Sync();
+    Binding &b = *Bindings.back();
+    Watch(b, model.Changes);
+    b.Seen = b.Version();
+    b.Sync();
+    return &b;
+}
+
+void ViewBinder::Watch(Binding &b, TChangeCount &model) {
+    model.Watch(Changes);
+    b.Models.push_back(&model);
+}
+
+template <class M> void ViewBinder::RunTouched(M &model, const Action &a) {
+    model.Changes.Bump();
+    RunAction(a);
 }
 
 ViewBinder::ViewBinder(Runner run) : RunAction(std::move(run)) {}
@@ -153,24 +190,34 @@ ViewBinder::~ViewBinder() {
 }
 
 void ViewBinder::Refresh() {
-    for (auto &b : Bindings)
+    if (*Changes == SeenChanges)
+        return;
+    // Taken first: a model changed while widgets are written is shown next time.
+    SeenChanges = *Changes;
+    for (auto &b : Bindings) {
+        const uint64_t v = b->Version();
+        if (v == b->Seen)
+            continue;
+        b->Seen = v;
+        ++SyncCount;
         b->Sync();
+    }
 }
 
 void ViewBinder::BindControl(TControl &m, QWidget *w) {
-    Add([s = ControlState(m, w)]() mutable { s.Sync(); });
+    Add(m, [s = ControlState(m, w)]() mutable { s.Sync(); });
 }
 
 void ViewBinder::Bind(TButton &m, QAbstractButton *w, Action handler) {
     Connections.push_back(QObject::connect(w, &QAbstractButton::clicked, w, [this, &m, handler] {
-        RunAction([&m, handler] {
+        RunTouched(m, [&m, handler] {
             if (handler)
                 handler();
             else
                 m.Click();
         });
     }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         if (w->text() != QtText(m.Caption))
             w->setText(QtText(m.Caption));
@@ -185,14 +232,14 @@ void ViewBinder::BindItem(TMenuItem &m, QAction *w, Action handler, bool literal
     if (!m.ShortCut.empty())
         w->setShortcut(QKeySequence(QtText(m.ShortCut)));
     Connections.push_back(QObject::connect(w, &QAction::triggered, w, [this, &m, handler] {
-        RunAction([&m, handler] {
+        RunTouched(m, [&m, handler] {
             if (handler)
                 handler();
             else
                 m.Click();
         });
     }));
-    Add([&m, w, literal] {
+    Add(m, [&m, w, literal] {
         QString caption = QtText(m.Caption);
         if (literal)
             caption.replace('&', "&&"); // shown as written, no mnemonic
@@ -207,9 +254,9 @@ void ViewBinder::BindItem(TMenuItem &m, QAction *w, Action handler, bool literal
 
 void ViewBinder::Bind(TCheckBox &m, QCheckBox *w) {
     Connections.push_back(QObject::connect(w, &QCheckBox::clicked, w, [this, &m](bool checked) {
-        RunAction([&m, checked] { m.SetChecked(checked); });
+        RunTouched(m, [&m, checked] { m.SetChecked(checked); });
     }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         if (w->isChecked() != m.Checked())
@@ -224,21 +271,21 @@ void ViewBinder::Bind(TRadioGroup &m, QGroupBox *w) {
     auto *layout = new QGridLayout(w);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(2);
-    const int columns = std::max(m.Columns, 1);
+    const int columns = std::max<int>(m.Columns, 1);
     for (size_t i = 0; i < m.Items.size(); ++i) {
         auto *b = new QRadioButton(QtText(m.Items[i]), w);
         const int idx = static_cast<int>(i);
         group->addButton(b, idx);
         layout->addWidget(b, idx / columns, idx % columns);
         Connections.push_back(QObject::connect(b, &QRadioButton::clicked, w, [this, &m, idx] {
-            RunAction([&m, idx] {
+            RunTouched(m, [&m, idx] {
                 m.ItemIndex = idx;
                 if (m.OnClick)
                     m.OnClick();
             });
         }));
     }
-    Add([&m, w, group, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, group, s = ControlState(m, w)]() mutable {
         s.Sync();
         if (w->title() != QtText(m.Caption))
             w->setTitle(QtText(m.Caption));
@@ -257,8 +304,8 @@ void ViewBinder::Bind(TRadioGroup &m, QGroupBox *w) {
 
 void ViewBinder::Bind(TSpinEdit &m, QSpinBox *w) {
     Connections.push_back(QObject::connect(w, &QSpinBox::valueChanged, w,
-                                           [this, &m](int v) { RunAction([&m, v] { m.SetValue(v); }); }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+                                           [this, &m](int v) { RunTouched(m, [&m, v] { m.SetValue(v); }); }));
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         // Setting the range stops a held arrow's repeat: only on a change.
@@ -278,9 +325,9 @@ void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
     // handler writes and resets the cursor whenever it is set).
     w->setValidator(new TypingLimit(m, w));
     Connections.push_back(QObject::connect(w, &QLineEdit::textEdited, w, [this, &m](const QString &t) {
-        RunAction([&m, t] { m.SetText(t.toStdString()); });
+        RunTouched(m, [&m, t] { m.SetText(t.toStdString()); });
     }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         if (w->isReadOnly() != m.ReadOnly)
@@ -299,7 +346,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     QObject::connect(field, &QLineEdit::textChanged, field,
                      [field](const QString &t) { field->setToolTip(t); });
     Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m, field](int idx) {
-        RunAction([&m, idx] {
+        RunTouched(m, [&m, idx] {
             m.ItemIndex = idx;
             if (idx >= 0 && idx < static_cast<int>(m.Items.size()))
                 m.Text = m.Items[static_cast<size_t>(idx)];
@@ -310,13 +357,13 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     }));
     Connections.push_back(
         QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this, &m](const QString &t) {
-            RunAction([&m, t] {
+            RunTouched(m, [&m, t] {
                 m.Text = t.toStdString();
                 if (m.OnChange)
                     m.OnChange();
             });
         }));
-    Add([&m, w, field, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, field, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         QStringList items;
@@ -346,10 +393,10 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
 
 void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
     w->setTextVisible(true);
-    Add([&m, w, s = ControlState(m, w), colour = TColor::Default, repaints = m.RepaintCount]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w), colour = TColor::Default, repaints = +m.RepaintCount]() mutable {
         s.Sync();
-        if (w->minimum() != m.MinValue || w->maximum() != std::max(m.MaxValue(), m.MinValue))
-            w->setRange(m.MinValue, std::max(m.MaxValue(), m.MinValue));
+        if (w->minimum() != m.MinValue || w->maximum() != std::max<int>(m.MaxValue(), m.MinValue))
+            w->setRange(m.MinValue, std::max<int>(m.MaxValue(), m.MinValue));
         if (w->value() != m.Progress())
             w->setValue(m.Progress());
         if (colour != m.ForeColor) {
@@ -378,7 +425,7 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
             QObject::connect(w, &QWidget::customContextMenuRequested, w,
                              [w, menu](const QPoint &p) { menu->popup(w->viewport()->mapToGlobal(p)); }));
     }
-    Add([&m, w, s = ControlState(m, w), shown = size_t{0}, clears = m.ClearCount]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w), shown = size_t{0}, clears = m.ClearCount.Get()]() mutable {
         s.Sync();
         if (w->isReadOnly() != m.ReadOnly)
             w->setReadOnly(m.ReadOnly);
@@ -401,7 +448,7 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
         w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum());
     });
     // After the lines are in: a handler's selection is shown.
-    Add([&m, w, selects = m.SelectRequests]() mutable {
+    Add(m, [&m, w, selects = m.SelectRequests]() mutable {
         if (selects == m.SelectRequests)
             return;
         selects = m.SelectRequests;
@@ -420,7 +467,7 @@ void ViewBinder::Bind(TStringGrid &m, QTableView *w) {
     w->setWordWrap(false);
     w->setTextElideMode(Qt::ElideNone);
     auto widths = [&m, w] {
-        const int fc = std::clamp(m.FixedCols, 0, 1);
+        const int fc = std::clamp<int>(m.FixedCols, 0, 1);
         w->verticalHeader()->setDefaultSectionSize(m.DefaultRowHeight);
         w->horizontalHeader()->setDefaultSectionSize(m.DefaultColWidth);
         if (fc)
@@ -429,7 +476,7 @@ void ViewBinder::Bind(TStringGrid &m, QTableView *w) {
             w->setColumnWidth(c - fc, m.ColWidth(c));
     };
     widths();
-    Add([&m, w, model, widths, s = ControlState(m, w), seenWidths = m.ColWidths]() mutable {
+    Add(m, [&m, w, model, widths, s = ControlState(m, w), seenWidths = m.ColWidths.Get()]() mutable {
         s.Sync();
         if (model->Sync() || seenWidths != m.ColWidths) {
             seenWidths = m.ColWidths;
@@ -439,7 +486,7 @@ void ViewBinder::Bind(TStringGrid &m, QTableView *w) {
 }
 
 void ViewBinder::Bind(TLabel &m, QLabel *w) {
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         if (w->text() != QtText(m.Caption))
             w->setText(QtText(m.Caption));
@@ -447,7 +494,7 @@ void ViewBinder::Bind(TLabel &m, QLabel *w) {
 }
 
 void ViewBinder::Bind(TPanel &m, QLabel *w) {
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         if (w->text() != QtText(m.Caption))
             w->setText(QtText(m.Caption));
@@ -456,9 +503,9 @@ void ViewBinder::Bind(TPanel &m, QLabel *w) {
 
 void ViewBinder::Bind(TPageControl &m, QTabWidget *w) {
     Connections.push_back(QObject::connect(w, &QTabWidget::currentChanged, w, [this, &m](int idx) {
-        RunAction([&m, idx] { m.ActivePageIndex = idx; });
+        RunTouched(m, [&m, idx] { m.ActivePageIndex = idx; });
     }));
-    Add([&m, w, s = ControlState(m, w)]() mutable {
+    Binding *b = Add(m, [&m, w, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         for (int i = 0; i < static_cast<int>(m.Pages.size()) && i < w->count(); ++i) {
@@ -471,6 +518,10 @@ void ViewBinder::Bind(TPageControl &m, QTabWidget *w) {
         if (w->currentIndex() != m.ActivePageIndex)
             w->setCurrentIndex(m.ActivePageIndex);
     });
+    // The tabs show their sheets' captions and visibility.
+    for (TTabSheet *p : m.Pages)
+        Watch(*b, p->Changes);
+    b->Seen = b->Version();
 }
 
 QMenu *ViewBinder::Bind(TPopupMenu &m, QWidget *parent) {
@@ -482,7 +533,7 @@ QMenu *ViewBinder::Bind(TPopupMenu &m, QWidget *parent) {
         }
         BindItem(*item, menu->addAction(QString()), {}, !m.AutoHotkeys);
     }
-    Add([&m, menu, seen = m.PopupRequests]() mutable {
+    Add(m, [&m, menu, seen = m.PopupRequests.Get()]() mutable {
         if (seen == m.PopupRequests)
             return;
         seen = m.PopupRequests;

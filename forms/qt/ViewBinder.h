@@ -3,9 +3,12 @@
 // the model as the control would and fires the model's event (or the handler
 // given), inside the program's runner; Refresh shows the models again. Refresh
 // writes into the widgets with their signals blocked, so showing a model never
-// counts as a user action.
+// counts as a user action. It touches only the widgets of controls whose change
+// count moved (or that the user just worked), so a refresh after an event that
+// changed nothing costs one counter compare.
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -66,18 +69,33 @@ public:
     // Visible, enabled, hint and focus only.
     void BindControl(TControl &m, QWidget *w);
 
-    // Model to widgets, every binding.
+    // Model to widgets, for every control that changed since the last time.
     void Refresh();
     const Runner &Run() const { return RunAction; }
+    // How many controls refreshes have shown again.
+    uint64_t Syncs() const { return SyncCount; }
 
 private:
     struct Binding {
         virtual ~Binding() = default;
         virtual void Sync() = 0;
+        // The change counts of the models shown; their sum only grows.
+        std::vector<const TChangeCount *> Models;
+        uint64_t Version() const;
+        uint64_t Seen = 0;
     };
-    template <class F> void Add(F sync);
+    // A binding showing the model (anything with a change count) by sync.
+    template <class M, class F> Binding *Add(M &model, F sync);
+    void Watch(Binding &b, TChangeCount &model);
+    // Runs a user's action on the widget of a model; the widget shows its
+    // model afterwards whatever the action did.
+    template <class M> void RunTouched(M &model, const Action &a);
     void BindItem(TMenuItem &m, QAction *w, Action handler, bool literal);
     std::vector<QMetaObject::Connection> Connections;
     Runner RunAction;
     std::vector<std::unique_ptr<Binding>> Bindings;
+    // Bumped by every change of every model bound here.
+    std::shared_ptr<uint64_t> Changes = std::make_shared<uint64_t>(0);
+    uint64_t SeenChanges = 0;
+    uint64_t SyncCount = 0;
 };

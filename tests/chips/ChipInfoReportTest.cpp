@@ -96,7 +96,7 @@ TEST_F(ChipInfoReport, Printers) {
         for (auto [k, v] : c.Reply)
             ctx.PacketBuf[0][static_cast<size_t>(k)] = v;
         ctx.VerifyFlags = c.VerifyFlags;
-        Lines().clear();
+        form.InfoMemo.Clear();
         EXPECT_EQ(c.Print(ctx), c.Identified);
         std::vector<std::string> want;
         for (const auto &l : c.Lines)

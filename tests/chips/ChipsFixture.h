@@ -32,5 +32,5 @@ struct ChipsFixture : ::testing::Test {
     // The prompt, date and time every info line starts with.
     static constexpr const char *kStamp = "> 2026-12-07 22:15:03 ";
 
-    std::vector<std::string> &Lines() { return form.InfoMemo.Lines; }
+    const std::vector<std::string> &Lines() { return form.InfoMemo.Lines; }
 };

@@ -79,7 +79,7 @@ TEST_F(ProgressReport, StageLinesAndGauge) {
         g.SetMaxValue(c.Stage == 0x60 ? 9 : 100);
         g.SetProgress(7);
         g.ForeColor = TColor::Red;
-        Lines().clear();
+        form.InfoMemo.Clear();
         Report(c.Channel, c.Stage, 0, c.Current, c.Maximum);
         if (c.Line)
             EXPECT_EQ(Lines(), (std::vector<std::string>{L(c.Channel, c.Line)}));
@@ -113,7 +113,7 @@ TEST_F(ProgressReport, ResultsAreCountedPerChannelAndInTotal) {
         g.SetMaxValue(60);
         g.SetProgress(10);
         g.ForeColor = TColor::Blue;
-        Lines().clear();
+        form.InfoMemo.Clear();
         Report(c.Channel, 0xF0, c.Result);
         (c.Ok ? ok : ng)[c.Channel]++;
         (c.Ok ? tok : tng)++;

@@ -114,7 +114,7 @@ TEST_F(ReadPostProcess, Family48HostileRecordCount) {
     for (uint16_t count : {uint16_t{0xFFFF}, uint16_t{2558}, uint16_t{0}}) {
         ctx.ReadBuffer.fill(0x44);
         ctx.RecordCount = count;
-        Lines().clear();
+        form.InfoMemo.Clear();
         CopyReadFam48(ctx);
         const size_t copied = std::min<size_t>(4u * count, kPacketSize - 8);
         for (size_t i = 0; i < kBufferSize; ++i)
@@ -139,7 +139,7 @@ TEST_F(ReadPostProcess, Family24) {
                                                  p + "  Chip RDAC Wiper Register Data = 0xABCD.",
                                                  p + "  Chip Last 50-TP Address Data  = 0x0007."}));
     EXPECT_EQ(form.ReadView.RowCount(), 9);
-    Lines().clear();
+    form.InfoMemo.Clear();
     ctx.ChipSubType = 16;
     PostProcessReadOut(ctx);
     EXPECT_TRUE(Lines().empty());
@@ -157,7 +157,7 @@ TEST_F(ReadPostProcess, FamilyDispatch) {
         ctx.ChipSubType = 0;
         ctx.RecordCount = 0;
         ctx.DataLoaded = 0;
-        Lines().clear();
+        form.InfoMemo.Clear();
         PostProcessReadOut(ctx);
         EXPECT_EQ(Lines().size(), c.Lines) << int(c.Family);
         EXPECT_EQ(form.ReadView.RowCount(), c.Rows) << int(c.Family);

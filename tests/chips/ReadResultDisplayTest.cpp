@@ -63,7 +63,7 @@ TEST_F(ReadDisplay, OtpTimesLeft) {
         ctx.ReadBuffer[60] = 9; // record 15 is not looked at
         ctx.ChipFamily = 0;
         ctx.ChipSubType = 0x12;
-        Lines().clear();
+        form.InfoMemo.Clear();
         ShowReadResult(ctx);
         if (c.Left < 0) {
             EXPECT_EQ(Lines().size(), 4u);
@@ -106,7 +106,7 @@ TEST_F(ReadDisplay, ChipInformationNibblesAndBanks) {
         ctx.ReadBuffer[48] = c.B0;
         ctx.ReadBuffer[49] = c.B1;
         ctx.ReadBuffer[78] = c.Bank;
-        Lines().clear();
+        form.InfoMemo.Clear();
         ShowChipInformation(ctx);
         ASSERT_EQ(Lines().size(), 4u);
         EXPECT_EQ(Lines()[2], c.Line);

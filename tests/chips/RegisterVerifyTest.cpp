@@ -21,7 +21,7 @@ struct RegisterVerify : ChipsFixture {
         return std::string(kStamp) + "Device " + std::to_string(ch ? ch : n) + " : " + text;
     }
     void Start() {
-        Lines().clear();
+        form.InfoMemo.Clear();
         Dialogs.Calls.clear();
         ctx.ChannelOpCode[static_cast<size_t>(n - 1)] = OpVerify;
         ctx.ChannelBusy[static_cast<size_t>(n - 1)] = 1;

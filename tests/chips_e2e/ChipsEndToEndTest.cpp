@@ -76,7 +76,7 @@ struct Station {
 
     VltContext &ctx() { return Prog->Context(); }
     TProgramVLT &form() { return Prog->Form(); }
-    std::vector<std::string> &Lines() { return form().InfoMemo.Lines; }
+    const std::vector<std::string> &Lines() { return form().InfoMemo.Lines; }
     std::string Stamp() { return "> " + Clock.DateText() + " " + Clock.TimeText() + " "; }
     std::string L(int n, const std::string &text) {
         return Stamp() + "Device " + std::to_string(n) + " : " + text;
@@ -255,7 +255,7 @@ TEST(ChipsEndToEnd, EveryVisibleModelSetsUpFamily48AndSendsItsLists) {
     TChipSeltForm &menu = s.form().ChipSeltForm;
     for (const auto &m : kVisible) {
         SCOPED_TRACE(m.Caption);
-        s.Lines().clear();
+        s.form().InfoMemo.Clear();
         s.Choose(ItemOf(menu, m.Caption));
         TProgramVLT &f = s.form();
         EXPECT_EQ(f.MCUNameEdit.Text(), m.Caption);
@@ -313,7 +313,7 @@ TEST(ChipsEndToEnd, ChoosingTheShownModelAgainRunsNoSetup) {
     s.Choose(menu.Vt71311);
     s.LoadScript(kScript);
     s.form().SpinEditPowTM.SetValue(250);
-    s.Lines().clear();
+    s.form().InfoMemo.Clear();
     s.Choose(menu.Vt71311);
     EXPECT_TRUE(s.Lines().empty());
     EXPECT_EQ(s.ctx().DataLoaded, 1);
@@ -335,7 +335,7 @@ TEST(ChipsEndToEnd, VerifyOfAFamily48ScriptAgainstARegisterChip) {
     EXPECT_EQ(sim.Register(0x0123), 0x44);
     EXPECT_EQ(sim.Register(0x0024), 0x00); // a write of another section is not programmed
 
-    s.Lines().clear();
+    s.form().InfoMemo.Clear();
     s.Dialogs.Calls.clear();
     s.form().SpdBtnVerify.Click();
     ASSERT_TRUE(s.Settle(1, 0x9B));
@@ -349,7 +349,7 @@ TEST(ChipsEndToEnd, VerifyOfAFamily48ScriptAgainstARegisterChip) {
     sim.SetRegister(0x0123, 0x40);
     sim.SetRegister(0x001A, 0x99);
     sim.SetRegister(0x0013, 0x05); // list B masks 0x0013 with 0x7F: bit 7 is not compared
-    s.Lines().clear();
+    s.form().InfoMemo.Clear();
     s.Dialogs.Calls.clear();
     s.form().SpdBtnVerify.Click();
     ASSERT_TRUE(s.Settle(1, 0x9B));
@@ -363,7 +363,7 @@ TEST(ChipsEndToEnd, VerifyOfAFamily48ScriptAgainstARegisterChip) {
 
 TEST(ChipsEndToEnd, StandAloneRunsOnChannels1And3) {
     Station s(3);
-    s.Lines().clear();
+    s.form().InfoMemo.Clear();
     s.StandAloneRun(1, 6, 3);
     s.StandAloneRun(3, 0x2C, 2);
     EXPECT_EQ(

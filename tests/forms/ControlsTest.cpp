@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "forms/Controls.h"
 
 TEST(Gauge, KeepsPositionWithinZeroAndMaximum) {
@@ -127,4 +130,95 @@ TEST(Memo, SelectAllCoversTheTextOfThatMomentUntilCleared) {
     EXPECT_EQ(m.SelText(), "");
     m.Add("x");
     EXPECT_EQ(m.SelText(), "");
+}
+
+// Views show again only controls whose change count moved: every change a
+// handler can make must move it, and a write of the same value must not.
+TEST(ChangeCount, EveryChangeOfAControlMovesItsCount) {
+    TEdit edit;
+    TCheckBox box;
+    TRadioGroup radio;
+    TSpinEdit spin;
+    TGauge gauge;
+    TMemo memo;
+    TComboBox combo;
+    TStringGrid grid;
+    TPageControl pages;
+    TTabSheet sheet;
+    TMenuItem item;
+    TPopupMenu popup;
+    TButton button;
+    TLabel label;
+    combo.Items = {"ttyUSB0", "ttyUSB1", "ttyACM1"};
+    struct Case {
+        const char *what;
+        const TChangeCount &count;
+        bool again; // a request, an addition or a grid write: doing it again is another change
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"text", edit.Changes, false, [&] { edit.SetText("0x6C"); }},
+        {"read-only", edit.Changes, false, [&] { edit.ReadOnly = true; }},
+        {"visible", edit.Changes, false, [&] { edit.Visible = false; }},
+        {"enabled", edit.Changes, false, [&] { edit.Enabled = false; }},
+        {"hint", edit.Changes, false, [&] { edit.Hint = "address"; }},
+        {"bounds", edit.Changes, false, [&] { edit.SetBounds(160, 348, 110, 22); }},
+        {"font colour", edit.Changes, false, [&] { edit.FontColor = TColor::Red; }},
+        {"bold", edit.Changes, false, [&] { edit.FontBold = true; }},
+        {"focus", edit.Changes, true, [&] { edit.SetFocus(); }},
+        {"checked", box.Changes, false, [&] { box.SetChecked(true); }},
+        {"check caption", box.Changes, false, [&] { box.Caption = "Chip Auto-Detected "; }},
+        {"item index", radio.Changes, false, [&] { radio.ItemIndex = 1; }},
+        {"radio items", radio.Changes, false,
+         [&] {
+             radio.Items = {"Use I2C", "Use SPI"};
+         }},
+        {"spin value", spin.Changes, false, [&] { spin.SetValue(7); }},
+        {"spin range", spin.Changes, false, [&] { spin.MaxValue = 1000; }},
+        {"progress", gauge.Changes, false, [&] { gauge.SetProgress(4); }},
+        {"maximum", gauge.Changes, false, [&] { gauge.SetMaxValue(20); }},
+        {"bar colour", gauge.Changes, false, [&] { gauge.ForeColor = TColor::Red; }},
+        {"repaint", gauge.Changes, true, [&] { gauge.Repaint(); }},
+        {"memo line", memo.Changes, true, [&] { memo.Add("> line"); }},
+        {"memo clear", memo.Changes, true, [&] { memo.Clear(); }},
+        {"memo selection", memo.Changes, true, [&] { memo.SelectAll(); }},
+        {"combo text", combo.Changes, false, [&] { combo.Text = "ttyUSB1"; }},
+        {"combo index", combo.Changes, false, [&] { combo.ItemIndex = 1; }},
+        {"combo add", combo.Changes, true, [&] { combo.AddItem("ttyACM0"); }},
+        {"combo delete", combo.Changes, true, [&] { combo.DeleteItem(0); }},
+        {"combo items erased", combo.Changes, true, [&] { combo.Items.Change().pop_back(); }},
+        {"combo clear", combo.Changes, false, [&] { combo.ClearItems(); }},
+        {"cell", grid.Changes, true, [&] { grid.SetCell(1, 1, "FF"); }},
+        {"rows", grid.Changes, true, [&] { grid.SetRowCount(4097); }},
+        {"column width", grid.Changes, false, [&] { grid.SetColWidth(2, 130); }},
+        {"active page", pages.Changes, false, [&] { pages.ActivePageIndex = 2; }},
+        {"tab visible", sheet.Changes, false, [&] { sheet.TabVisible = false; }},
+        {"menu caption", item.Changes, false, [&] { item.Caption = "Vt7115"; }},
+        {"menu item shown", item.Changes, false, [&] { item.Visible = false; }},
+        {"popup", popup.Changes, true, [&] { popup.Popup(300, 200); }},
+        {"button caption", button.Changes, false, [&] { button.Caption = "Connnect Device"; }},
+        {"label caption", label.Changes, false, [&] { label.Caption = "Device:   "; }},
+    };
+    for (const auto &c : cases) {
+        const uint64_t before = c.count.Value();
+        c.change();
+        EXPECT_GT(c.count.Value(), before) << c.what;
+        const uint64_t after = c.count.Value();
+        c.change();
+        if (c.again)
+            EXPECT_GT(c.count.Value(), after) << c.what;
+        else
+            EXPECT_EQ(c.count.Value(), after) << c.what;
+    }
+}
+
+TEST(ChangeCount, AWatchingViewCountsTheChangesOfEveryControlItWatches) {
+    auto counter = std::make_shared<uint64_t>(0);
+    TLabel a, b;
+    a.Changes.Watch(counter);
+    b.Changes.Watch(counter);
+    b.Changes.Watch(counter); // once per view
+    a.Caption = "Chip Type:  ";
+    b.Visible = false;
+    EXPECT_EQ(*counter, 2u);
 }

@@ -73,7 +73,7 @@ TEST(ChipSeltForm, ElevenModelsFiveOfThemHidden) {
     std::vector<std::string> shown;
     for (const TMenuItem *m : f.PopupMenuXF.Items)
         if (m->Visible)
-            shown.push_back(m->Caption + "/" + std::to_string(m->Tag));
+            shown.push_back(m->Caption.Get() + "/" + std::to_string(m->Tag));
     EXPECT_EQ(shown, (std::vector<std::string>{"Vt7115/2", "Vt7117/16", "Vt7127/17", "Vt7125/5", "Vt7129/6",
                                                "Vt7131/32"}));
     EXPECT_FALSE(f.PopupMenuXF.AutoHotkeys);

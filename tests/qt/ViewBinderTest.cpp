@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -108,8 +109,9 @@ private slots:
         QCOMPARE(radioClicks, 1);
     }
 
-    // Timer1 shows every model again each 10 ms: that must leave alone what
-    // the user is doing in a widget.
+    // Timer1 refreshes every 10 ms, and a control's model may change while
+    // the user works its widget: showing it again must leave what the user is
+    // doing alone.
     void refreshesLeaveTheUsersEditingAlone() {
         ViewBinder *self = nullptr;
         ViewBinder b(Runner(self));
@@ -135,9 +137,14 @@ private slots:
         b.Bind(spin, sw);
         top.show();
         QVERIFY(QTest::qWaitForWindowExposed(&top));
-        QTimer ticks;
-        QObject::connect(&ticks, &QTimer::timeout, [&b] { b.Refresh(); });
-        ticks.start(10);
+        // Shows the edit's model again while the user's cursor and selection
+        // stand; gives how many controls were shown.
+        auto showAddrAgain = [&] {
+            const auto syncs = b.Syncs();
+            addr.Hint = "refresh " + std::to_string(syncs);
+            b.Refresh();
+            return b.Syncs() - syncs;
+        };
 
         // The limit is for typing; a handler's longer text is shown whole.
         QCOMPARE(nw->text(), QString("Please Select Chip..."));
@@ -151,14 +158,18 @@ private slots:
         QCOMPARE(addr.Text(), std::string("0x12"));
         QTest::keyClick(aw, Qt::Key_Left);
         QTest::keyClick(aw, Qt::Key_Left, Qt::ShiftModifier);
-        QTest::qWait(50);
+        QCOMPARE(showAddrAgain(), uint64_t{1});
         QCOMPARE(aw->cursorPosition(), 2);
         QCOMPARE(aw->selectedText(), QString("1"));
         QTest::keyClick(aw, Qt::Key_A, Qt::ControlModifier);
-        QTest::qWait(50);
+        QCOMPARE(showAddrAgain(), uint64_t{1});
         QCOMPARE(aw->selectedText(), QString("0x12"));
 
-        // Holding the up arrow goes on stepping.
+        // Holding the up arrow goes on stepping while the spin edit is shown
+        // again at every step.
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&b] { b.Refresh(); });
+        ticks.start(10);
         QStyleOptionSpinBox opt;
         opt.initFrom(sw);
         opt.subControls = QStyle::SC_All;
@@ -168,6 +179,55 @@ private slots:
         QTest::mousePress(sw, Qt::LeftButton, {}, up);
         QTRY_VERIFY_WITH_TIMEOUT(spin.Value() >= 1040, 5000);
         QTest::mouseRelease(sw, Qt::LeftButton, {}, up);
+    }
+
+    // A refresh shows again only the controls whose models changed: one that
+    // changed nothing writes no widget.
+    void refreshShowsOnlyChangedControls() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TLabel a, c;
+        TCheckBox box;
+        a.Caption = "Chip Type:  ";
+        c.Caption = "Device:   ";
+        auto *aw = new QLabel(&top);
+        auto *cw = new QLabel(&top);
+        auto *bw = new QCheckBox(&top);
+        b.Bind(a, aw);
+        b.Bind(c, cw);
+        b.Bind(box, bw);
+        const auto syncs = b.Syncs();
+        b.Refresh();
+        QCOMPARE(b.Syncs(), syncs);
+
+        // A widget whose model did not change keeps whatever it shows.
+        cw->setText("not from the model");
+        a.Caption = "Chip Type: Vt7115";
+        b.Refresh();
+        QCOMPARE(b.Syncs(), syncs + 1);
+        QCOMPARE(aw->text(), QString("Chip Type: Vt7115"));
+        QCOMPARE(cw->text(), QString("not from the model"));
+        // Writing the value a member already has is no change.
+        a.Caption = "Chip Type: Vt7115";
+        a.Visible = true;
+        box.SetChecked(false);
+        b.Refresh();
+        QCOMPARE(b.Syncs(), syncs + 1);
+
+        // Every kind of change reaches the widget, the font too.
+        box.SetChecked(true);
+        box.Enabled = false;
+        box.FontColor = TColor::Red;
+        c.Hint = "the port";
+        b.Refresh();
+        QCOMPARE(b.Syncs(), syncs + 3);
+        QVERIFY(bw->isChecked());
+        QVERIFY(!bw->isEnabled());
+        QCOMPARE(bw->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(cw->text(), QString("Device:   "));
+        QCOMPARE(cw->toolTip(), QString("the port"));
     }
 
     void memoAppendsNewLinesAndStartsOverAfterClear() {

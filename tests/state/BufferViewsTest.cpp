@@ -85,7 +85,7 @@ TEST_F(BufferViews, ParamChecksumShowsTheRegisterWindow) {
     for (const auto &c : cases) {
         ctx.RegEnd = c.RegEnd;
         ctx.FamilyParam1 = c.Param1;
-        Lines().clear();
+        form.InfoMemo.Clear();
         ShowReadParamChecksum(ctx);
         EXPECT_EQ(Lines(),
                   (std::vector<std::string>{std::string(kStamp) + "Read Data ACC CheckSum = 0x0011"}));

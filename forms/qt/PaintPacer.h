@@ -1,0 +1,29 @@
+#pragma once
+// Paints a window at most once per interval. A burst of events (replies on
+// four channels, each moving a gauge) is shown by one paint of everything it
+// changed instead of one paint per event; a change after a quiet spell is
+// painted at once. The widgets themselves are up to date all the time: only
+// their painting waits, at most one interval.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class QWidget;
+
+class PaintPacer : public QObject {
+public:
+    // Watches the window's paint requests; a child of the window.
+    PaintPacer(QWidget *window, int intervalMs);
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override;
+
+private:
+    void PaintNow();
+    QWidget *Window;
+    int Interval;
+    QElapsedTimer Clock;
+    qint64 LastPaint;
+    QTimer Later;
+    bool Painting = false;
+};

@@ -1,0 +1,75 @@
+// The paint pacer: a change after a quiet spell is painted at once, a burst
+// of changes is painted once, and not before the interval after the paint
+// before it is over.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QtTest>
+
+#include "forms/qt/PaintPacer.h"
+
+namespace {
+
+// Counts a widget's paints and when the last two happened.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget *w) {
+        Clock.start();
+        w->installEventFilter(this);
+    }
+    int Paints = 0;
+    qint64 Last = 0, BeforeLast = 0;
+    QElapsedTimer Clock;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::Paint) {
+            ++Paints;
+            BeforeLast = Last;
+            Last = Clock.elapsed();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class PaintPacerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void paintsAtOnceAfterQuietAndOncePerIntervalInABurst() {
+        const int interval = 200;
+        QWidget window;
+        window.resize(200, 60);
+        auto *label = new QLabel("0", &window);
+        label->setGeometry(10, 10, 150, 30);
+        new PaintPacer(&window, interval);
+        PaintLog log(label);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(log.Paints > 0);
+
+        // After a quiet spell a change is painted as soon as it asks for paint.
+        QTRY_VERIFY_WITH_TIMEOUT(log.Clock.elapsed() - log.Last > interval, 5000);
+        int paints = log.Paints;
+        label->setText("1");
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(log.Paints, paints + 1);
+
+        // A burst right after it is painted once, with its last change, when
+        // the interval is over.
+        paints = log.Paints;
+        for (int i = 2; i <= 10; ++i) {
+            label->setText(QString::number(i));
+            QCoreApplication::sendPostedEvents();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(log.Paints > paints, 5000);
+        QCOMPARE(log.Paints, paints + 1);
+        QVERIFY2(log.Last - log.BeforeLast >= interval,
+                 qPrintable(QString::number(log.Last - log.BeforeLast)));
+        QCOMPARE(label->text(), QString("10"));
+    }
+};
+
+QTEST_MAIN(PaintPacerTest)
+#include "PaintPacerTest.moc"
