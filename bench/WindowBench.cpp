@@ -47,7 +47,7 @@
 #include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
 #include "platform/EventQueue.h"
-#include "protocol/VltContext.h"
+#include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace fs = std::filesystem;
