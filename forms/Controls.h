@@ -1,8 +1,8 @@
 #pragma once
 // Presentation models of the toolkit's controls: plain state that handlers read
 // and write and that the Qt layer shows. Events are plain callbacks wired by the
-// window's owner. Every change of a control bumps its change count, so a view
-// shows again only the controls that changed.
+// window's owner. Every change of a control bumps its change count and tells
+// the views that show it, so a view shows again only the controls that changed.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -18,9 +18,17 @@ using TNotifyEvent = std::function<void()>;
 // Colours the programs use; the view maps them to real ones.
 enum class TColor : uint8_t { Default, Blue, Red, Navy, Black, White };
 
+// What a view learns of the models it shows: which of them changed since it
+// last looked, each listed once. The view takes the list and starts a new
+// round.
+struct TChangeLog {
+    uint64_t Round = 0;
+    std::vector<const void *> Changed;
+};
+
 // How often a model object changed. Every change of one of its members bumps
-// it, and with it the counters of the views that show the object: a view whose
-// counter has not moved has nothing to show again.
+// it and lists the object with the views that show it: a view whose list is
+// empty has nothing to show again.
 class TChangeCount {
 public:
     TChangeCount() = default;
@@ -29,19 +37,28 @@ public:
     uint64_t Value() const { return FValue; }
     void Bump() {
         ++FValue;
-        for (const auto &w : FWatchers)
-            ++*w;
+        for (auto &w : FWatchers)
+            if (w.ListedIn != w.Log->Round) {
+                w.ListedIn = w.Log->Round;
+                w.Log->Changed.push_back(this);
+            }
     }
-    // A view's counter, bumped with this one from now on. Shared, so either
-    // side may go first.
-    void Watch(const std::shared_ptr<uint64_t> &counter) {
-        if (std::find(FWatchers.begin(), FWatchers.end(), counter) == FWatchers.end())
-            FWatchers.push_back(counter);
+    // A view's log, told of this object's changes from now on. Shared, so
+    // either side may go first.
+    void Watch(const std::shared_ptr<TChangeLog> &log) {
+        for (const auto &w : FWatchers)
+            if (w.Log == log)
+                return;
+        FWatchers.push_back({log, log->Round - 1});
     }
 
 private:
+    struct Watcher {
+        std::shared_ptr<TChangeLog> Log;
+        uint64_t ListedIn; // the log's round this object was listed in
+    };
     uint64_t FValue = 0;
-    std::vector<std::shared_ptr<uint64_t>> FWatchers;
+    std::vector<Watcher> FWatchers;
 };
 
 // A member of a model as it reads: its value, and for texts and lists the

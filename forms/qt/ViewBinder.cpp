@@ -23,6 +23,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <QValidator>
+#include <algorithm>
 #include <climits>
 
 #include "forms/qt/GridModel.h"
@@ -150,13 +151,6 @@ void MemoSelect(const TMemo &m, QPlainTextEdit *w) {
 
 } // namespace
 
-uint64_t ViewBinder::Binding::Version() const {
-    uint64_t v = 0;
-    for (const TChangeCount *m : Models)
-        v += m->Value();
-    return v;
-}
-
 template <class M, class F> ViewBinder::Binding *ViewBinder::Add(M &model, F sync) {
     struct B : Binding {
         F Fn;
@@ -165,15 +159,15 @@ template <class M, class F> ViewBinder::Binding *ViewBinder::Add(M &model, F syn
     };
     Bindings.push_back(std::make_unique<B>(std::move(sync)));
     Binding &b = *Bindings.back();
+    b.Index = Bindings.size() - 1;
     Watch(b, model.Changes);
-    b.Seen = b.Version();
     b.Sync();
     return &b;
 }
 
 void ViewBinder::Watch(Binding &b, TChangeCount &model) {
     model.Watch(Changes);
-    b.Models.push_back(&model);
+    Showing[&model].push_back(&b);
 }
 
 template <class M> void ViewBinder::RunTouched(M &model, const Action &a) {
@@ -190,15 +184,27 @@ ViewBinder::~ViewBinder() {
 }
 
 void ViewBinder::Refresh() {
-    if (*Changes == SeenChanges)
+    if (Changes->Changed.empty())
         return;
-    // Taken first: a model changed while widgets are written is shown next time.
-    SeenChanges = *Changes;
-    for (auto &b : Bindings) {
-        const uint64_t v = b->Version();
-        if (v == b->Seen)
+    // Taken first: a model changed while widgets are written is listed for
+    // the next refresh.
+    std::vector<const void *> changed;
+    changed.swap(Changes->Changed);
+    ++Changes->Round;
+    ++Refreshes;
+    std::vector<Binding *> due;
+    for (const void *model : changed) {
+        auto it = Showing.find(model);
+        if (it == Showing.end())
             continue;
-        b->Seen = v;
+        for (Binding *b : it->second)
+            if (b->ShownIn != Refreshes) {
+                b->ShownIn = Refreshes;
+                due.push_back(b);
+            }
+    }
+    std::sort(due.begin(), due.end(), [](const Binding *a, const Binding *b) { return a->Index < b->Index; });
+    for (Binding *b : due) {
         ++SyncCount;
         b->Sync();
     }
@@ -521,7 +527,6 @@ void ViewBinder::Bind(TPageControl &m, QTabWidget *w) {
     // The tabs show their sheets' captions and visibility.
     for (TTabSheet *p : m.Pages)
         Watch(*b, p->Changes);
-    b->Seen = b->Version();
 }
 
 QMenu *ViewBinder::Bind(TPopupMenu &m, QWidget *parent) {

@@ -3,14 +3,15 @@
 // the model as the control would and fires the model's event (or the handler
 // given), inside the program's runner; Refresh shows the models again. Refresh
 // writes into the widgets with their signals blocked, so showing a model never
-// counts as a user action. It touches only the widgets of controls whose change
-// count moved (or that the user just worked), so a refresh after an event that
-// changed nothing costs one counter compare.
+// counts as a user action. It touches only the widgets of controls that changed
+// (or that the user just worked), so a refresh after an event that changed
+// nothing costs one look at an empty list.
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "forms/Controls.h"
@@ -79,10 +80,8 @@ private:
     struct Binding {
         virtual ~Binding() = default;
         virtual void Sync() = 0;
-        // The change counts of the models shown; their sum only grows.
-        std::vector<const TChangeCount *> Models;
-        uint64_t Version() const;
-        uint64_t Seen = 0;
+        size_t Index = 0;     // in bind order, the order of showing
+        uint64_t ShownIn = 0; // the refresh that showed it last
     };
     // A binding showing the model (anything with a change count) by sync.
     template <class M, class F> Binding *Add(M &model, F sync);
@@ -94,8 +93,9 @@ private:
     std::vector<QMetaObject::Connection> Connections;
     Runner RunAction;
     std::vector<std::unique_ptr<Binding>> Bindings;
-    // Bumped by every change of every model bound here.
-    std::shared_ptr<uint64_t> Changes = std::make_shared<uint64_t>(0);
-    uint64_t SeenChanges = 0;
+    // The models that changed, and the bindings that show each model.
+    std::shared_ptr<TChangeLog> Changes = std::make_shared<TChangeLog>();
+    std::unordered_map<const void *, std::vector<Binding *>> Showing;
+    uint64_t Refreshes = 0;
     uint64_t SyncCount = 0;
 };

@@ -212,13 +212,20 @@ TEST(ChangeCount, EveryChangeOfAControlMovesItsCount) {
     }
 }
 
-TEST(ChangeCount, AWatchingViewCountsTheChangesOfEveryControlItWatches) {
-    auto counter = std::make_shared<uint64_t>(0);
-    TLabel a, b;
-    a.Changes.Watch(counter);
-    b.Changes.Watch(counter);
-    b.Changes.Watch(counter); // once per view
+TEST(ChangeCount, AViewLearnsWhichControlsChangedEachOncePerRound) {
+    auto log = std::make_shared<TChangeLog>();
+    TLabel a, b, c;
+    a.Changes.Watch(log);
+    b.Changes.Watch(log);
+    b.Changes.Watch(log); // once per view
+    c.Changes.Watch(log);
     a.Caption = "Chip Type:  ";
     b.Visible = false;
-    EXPECT_EQ(*counter, 2u);
+    a.Caption = "Chip Type: Vt7115";
+    EXPECT_EQ(log->Changed, (std::vector<const void *>{&a.Changes, &b.Changes}));
+    // The view takes the list: the next change is listed again.
+    log->Changed.clear();
+    ++log->Round;
+    a.Enabled = false;
+    EXPECT_EQ(log->Changed, (std::vector<const void *>{&a.Changes}));
 }
