@@ -3,32 +3,7 @@
 #include <cstdint>
 
 #include "serial/Comm.h"
-
-namespace {
-
-struct TBaud {
-    uint32_t Rate;
-    speed_t Code;
-};
-constexpr TBaud kBauds[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
-    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
-    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
-    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
-};
-
-bool BaudCode(uint32_t rate, speed_t &code) {
-    for (const auto &b : kBauds)
-        if (b.Rate == rate) {
-            code = b.Code;
-            return true;
-        }
-    return false;
-}
-
-} // namespace
+#include "serial/LineSpeed.h"
 
 void ComposeTermios(const TComm &c, termios &t) {
     // Raw binary mode; the flags below are rebuilt from the properties.
@@ -77,8 +52,9 @@ void ComposeTermios(const TComm &c, termios &t) {
     t.c_cc[VSTOP] = static_cast<cc_t>(c.XoffChar());
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    speed_t code;
-    if (BaudCode(c.BaudRate(), code)) {
+    // Standard rates also travel in the termios; the others are set through
+    // the line speed request when the port is opened.
+    if (const speed_t code = StandardSpeedCode(c.BaudRate())) {
         ::cfsetispeed(&t, code);
         ::cfsetospeed(&t, code);
     }

@@ -22,13 +22,18 @@ constexpr TSpeedCode kCodes[] = {
 };
 
 unsigned SpeedCode(uint32_t rate) {
-    for (const auto &c : kCodes)
-        if (c.Rate == rate)
-            return c.Code;
-    return BOTHER;
+    const unsigned code = StandardSpeedCode(rate);
+    return code ? code : BOTHER;
 }
 
 } // namespace
+
+unsigned StandardSpeedCode(uint32_t rate) {
+    for (const auto &c : kCodes)
+        if (c.Rate == rate)
+            return c.Code;
+    return 0;
+}
 
 bool SpeedMatches(uint32_t asked, uint32_t actual) {
     const uint64_t diff = asked > actual ? asked - actual : actual - asked;

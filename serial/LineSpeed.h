@@ -7,6 +7,9 @@
 // driver took. False when rate is 0 (that would hang the line up), when the
 // request fails, or when the driver runs at another rate.
 bool SetLineSpeed(int fd, uint32_t rate);
+// The termios speed code of a standard rate (the same in both termios
+// structures); 0 when the rate has none.
+unsigned StandardSpeedCode(uint32_t rate);
 // The output and input speeds the driver reports for fd.
 bool ReadLineSpeed(int fd, uint32_t &output, uint32_t &input);
 // The driver's rate counts as the asked one within 2 %, as the kernel itself
