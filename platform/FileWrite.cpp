@@ -59,25 +59,14 @@ private:
     std::string Name;
 };
 
-// 0, or the error of the write that failed.
-int WriteAll(int fd, std::string_view bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-int PWriteAll(int fd, std::string_view bytes, off_t at) {
+// 0, or the error of the write that failed; at < 0 writes at the file's
+// position, else from that offset.
+int WriteAll(int fd, std::string_view bytes, off_t at = -1) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+            at < 0 ? ::write(fd, bytes.data() + done, bytes.size() - done)
+                   : ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -251,11 +240,11 @@ TResult OverwriteInPlace(const std::string &path, std::string_view bytes) {
     std::string before(std::min(static_cast<size_t>(st.st_size), bytes.size()), '\0');
     canRestore = canRestore && PReadAll(fd.Get(), before);
     auto restore = [&](int err) {
-        if (canRestore && PWriteAll(fd.Get(), before, 0) == 0 && ::ftruncate(fd.Get(), st.st_size) == 0)
+        if (canRestore && WriteAll(fd.Get(), before, 0) == 0 && ::ftruncate(fd.Get(), st.st_size) == 0)
             ::fsync(fd.Get());
         return Fail(TFileWriteStep::Write, err);
     };
-    if (const int err = PWriteAll(fd.Get(), bytes, 0))
+    if (const int err = WriteAll(fd.Get(), bytes, 0))
         return restore(err);
     if (::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.Get()) != 0)
         return restore(errno);
