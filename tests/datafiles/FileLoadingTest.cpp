@@ -5,6 +5,7 @@
 #include "platform/Format.h"
 #include "state/BufferViews.h"
 #include "tests/datafiles/DataFileFixture.h"
+#include "tests/datafiles/HexRecord.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,22 +35,8 @@ std::string Hex4(unsigned v) {
     std::snprintf(s, sizeof s, "%04X", v);
     return s;
 }
-// One HEX record with its checksum.
 std::string HexRec(int type, unsigned addr, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> b{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(addr >> 8),
-                           static_cast<uint8_t>(addr), static_cast<uint8_t>(type)};
-    b.insert(b.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto x : b)
-        sum += x;
-    b.push_back(static_cast<uint8_t>(-sum));
-    std::string s = ":";
-    char h[3];
-    for (auto x : b) {
-        std::snprintf(h, sizeof h, "%02X", x);
-        s += h;
-    }
-    return s + "\r\n";
+    return HexRecord(type, addr, data, "\r\n");
 }
 const std::string kHexEnd = ":00000001FF\r\n";
 

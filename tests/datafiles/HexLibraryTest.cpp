@@ -1,4 +1,5 @@
 #include "rhb/PelmorRHB.h"
+#include "tests/datafiles/HexRecord.h"
 #include "tests/datafiles/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +11,8 @@
 
 namespace {
 
-// One record with its checksum computed here.
 std::string Rec(int type, unsigned addr, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> b{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(addr >> 8),
-                           static_cast<uint8_t>(addr), static_cast<uint8_t>(type)};
-    b.insert(b.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto x : b)
-        sum += x;
-    b.push_back(static_cast<uint8_t>(0x100 - (sum & 0xFF)));
-    std::string s = ":";
-    char hex[3];
-    for (auto x : b) {
-        std::snprintf(hex, sizeof hex, "%02X", x);
-        s += hex;
-    }
-    return s + "\n";
+    return HexRecord(type, addr, data);
 }
 const std::string kEof = ":00000001FF\n";
 

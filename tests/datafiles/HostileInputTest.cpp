@@ -18,6 +18,7 @@
 #include "platform/Errors.h"
 #include "rhb/PelmorRHB.h"
 #include "tests/datafiles/DataFileFixture.h"
+#include "tests/datafiles/HexRecord.h"
 
 #include <chrono>
 #include <cstdio>
@@ -42,23 +43,6 @@ const std::vector<std::string> kSeeds = {
     "import time\n# Efuse Write\ni2c.i2cw(0x50, 0x10, 0x3F)\ntime.sleep(5e-3)\ntime.sleep(2)\n",
     ":020000040000FA\n:0300100001020307\n:00000001FF\n",
 };
-// One HEX record with its checksum.
-std::string HexRecord(int type, unsigned addr, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> b{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(addr >> 8),
-                           static_cast<uint8_t>(addr), static_cast<uint8_t>(type)};
-    b.insert(b.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto x : b)
-        sum += x;
-    b.push_back(static_cast<uint8_t>(-sum));
-    std::string s = ":";
-    char h[3];
-    for (auto x : b) {
-        std::snprintf(h, sizeof h, "%02X", x);
-        s += h;
-    }
-    return s + "\n";
-}
 
 std::string Repeat(const std::string &line, int times) {
     std::string s;

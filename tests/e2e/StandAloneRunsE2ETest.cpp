@@ -73,6 +73,18 @@ std::vector<std::string> FileLines(const fs::path &path) {
 
 } // namespace
 
+// Pumps until every channel has counted at least `runs` results.
+bool EveryChannelCounted(GangRig &r, size_t runs) {
+    return r.PumpUntil(
+        [&] {
+            for (int n = 1; n <= kChannels; ++n)
+                if (r.Ctx().ChannelOkCount[r.k(n)] + r.Ctx().ChannelNgCount[r.k(n)] < runs)
+                    return false;
+            return true;
+        },
+        60000);
+}
+
 TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsThem) {
     constexpr size_t kRuns = 500; // per channel: the 2000th result is the last
     constexpr size_t kRunsPerWrite = 25;
@@ -99,14 +111,7 @@ TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsT
     ASSERT_EQ(totalOk + totalNg, 2000u);
     ASSERT_GT(totalNg, 100u);
 
-    ASSERT_TRUE(r.PumpUntil(
-        [&] {
-            for (int n = 1; n <= kChannels; ++n)
-                if (r.Ctx().ChannelOkCount[r.k(n)] + r.Ctx().ChannelNgCount[r.k(n)] < kRuns)
-                    return false;
-            return true;
-        },
-        60000))
+    ASSERT_TRUE(EveryChannelCounted(r, kRuns))
         << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
 
     for (int n = 1; n <= kChannels; ++n) {
@@ -192,14 +197,7 @@ TEST(StandAloneRunsE2E, TheSimulatorsTimedRunsAreCounted) {
         return true;
     }));
 
-    ASSERT_TRUE(r.PumpUntil(
-        [&] {
-            for (int n = 1; n <= kChannels; ++n)
-                if (r.Ctx().ChannelOkCount[r.k(n)] + r.Ctx().ChannelNgCount[r.k(n)] < kRuns)
-                    return false;
-            return true;
-        },
-        60000))
+    ASSERT_TRUE(EveryChannelCounted(r, kRuns))
         << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
     for (int n = 1; n <= kChannels; ++n) {
         SCOPED_TRACE(n);
