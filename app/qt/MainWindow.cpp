@@ -27,6 +27,7 @@
 #include "forms/qt/GaugeView.h"
 #include "forms/qt/PaintPacer.h"
 #include "forms/qt/QtDialogs.h"
+#include "forms/qt/RefreshPacer.h"
 
 namespace {
 
@@ -90,8 +91,12 @@ MainWindow::MainWindow(TVltProgram &program, QtDialogs &dialogs)
     setFixedSize(sizeHint().expandedTo(central->size() + QSize(0, menuBar()->sizeHint().height())));
 
     // Replies on four channels move the gauges hundreds of times a second:
-    // the window is painted at most 25 times a second.
-    new PaintPacer(this, 40);
+    // the models are shown and the window painted at most ten times a
+    // second, enough for gauges and lines of text.
+    Painter = new PaintPacer(this, 100);
+    Pacer = new RefreshPacer(
+        100, [this] { ShowModels(); }, this);
+    qApp->installEventFilter(this);
     Timer1.setInterval(Form.Timer1.Interval);
     connect(&Timer1, &QTimer::timeout, this, [this] { Handle([this] { Program.Tick(); }); });
     Program.OnCloseRequest = [this] { close(); };
@@ -248,28 +253,69 @@ void MainWindow::Run(const ViewBinder::Action &action) {
     // The window's place, for handlers that open windows beside it.
     Form.Left = x();
     Form.Top = y();
-    Handle(action);
+    Perform(action);
+    Pacer->Now();
 }
 
 void MainWindow::Handle(const ViewBinder::Action &action) {
+    if (Perform(action))
+        Pacer->Request();
+    else
+        Pacer->Now();
+}
+
+bool MainWindow::Perform(const ViewBinder::Action &action) {
+    bool ok = true;
     try {
         action();
     } catch (const std::exception &e) {
+        ok = false;
         Dialogs.Error(e.what());
     }
-    RefreshAll();
+    // Time-outs count ticks: the timer follows its model at once, not with the paced refresh.
+    SyncTimer();
+    return ok;
 }
 
-void MainWindow::RefreshAll() {
-    Views->Refresh();
+void MainWindow::SyncTimer() {
     if (Form.Timer1.Enabled != Timer1.isActive()) {
         if (Form.Timer1.Enabled)
             Timer1.start(Form.Timer1.Interval);
         else
             Timer1.stop();
     }
+}
+
+void MainWindow::RefreshAll() {
+    Pacer->Now();
+}
+
+bool MainWindow::HoldsBack() const {
+    return Pacer->Waiting() || Painter->Waiting();
+}
+
+void MainWindow::ShowModels() {
+    Views->Refresh();
+    SyncTimer();
     if (AfterRefresh)
         AfterRefresh();
+}
+
+bool MainWindow::eventFilter(QObject *o, QEvent *e) {
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        // The user acts on what the models say now, not on the last paced refresh.
+        Pacer->Flush();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(o, e);
 }
 
 void MainWindow::showEvent(QShowEvent *e) {

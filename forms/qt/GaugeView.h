@@ -1,18 +1,26 @@
 #pragma once
-// A progress gauge whose percentage stays readable on any bar colour: the
+// A progress gauge drawn by itself: a grey frame, a white trough and the bar
+// in its bar colour, with the percentage in the middle. The
 // part of the text over the bar is drawn in black or white, whichever stands
-// out more against the bar (its palette's Highlight), the rest in the text
-// colour. The bar itself is drawn by the style as usual.
+// out more against the bar, the rest in the text colour. It fills every pixel
+// it owns, so a new value repaints the gauge alone and nothing beneath it.
 #include <QColor>
 #include <QProgressBar>
 
 class GaugeView : public QProgressBar {
 public:
-    using QProgressBar::QProgressBar;
+    explicit GaugeView(QWidget *parent = nullptr);
+
+    // The palette's Highlight until set.
+    QColor BarColour() const;
+    void SetBarColour(const QColor &c);
 
     // Black or white, whichever has the higher contrast against `back`.
     static QColor ReadableOn(const QColor &back);
 
 protected:
     void paintEvent(QPaintEvent *e) override;
+
+private:
+    QColor Bar;
 };

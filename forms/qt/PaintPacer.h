@@ -14,6 +14,8 @@ class PaintPacer : public QObject {
 public:
     // Watches the window's paint requests; a child of the window.
     PaintPacer(QWidget *window, int intervalMs);
+    // A paint is held back until the interval is over.
+    bool Waiting() const { return Later.isActive(); }
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;

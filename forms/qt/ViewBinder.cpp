@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -26,7 +25,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/GridModel.h"
+#include "forms/qt/SteadyScrollBar.h"
 
 QColor QtColor(TColor c) {
     switch (c) {
@@ -397,7 +398,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     });
 }
 
-void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
+void ViewBinder::Bind(TGauge &m, GaugeView *w) {
     w->setTextVisible(true);
     Add(m, [&m, w, s = ControlState(m, w), colour = TColor::Default, repaints = +m.RepaintCount]() mutable {
         s.Sync();
@@ -407,22 +408,19 @@ void ViewBinder::Bind(TGauge &m, QProgressBar *w) {
             w->setValue(m.Progress());
         if (colour != m.ForeColor) {
             colour = m.ForeColor;
-            w->setStyleSheet(
-                // The bar's colour is also the palette's Highlight, so the text over it can be chosen.
-                QString("QProgressBar { border: 1px solid grey; background: white; text-align: center;"
-                        " selection-background-color: %1; }"
-                        "QProgressBar::chunk { background-color: %1; }")
-                    .arg(QtColor(m.ForeColor).name()));
+            w->SetBarColour(QtColor(m.ForeColor));
         }
         if (repaints != m.RepaintCount) {
+            // Painted with the window's next paint, which comes within its pace.
             repaints = m.RepaintCount;
-            w->repaint();
+            w->update();
         }
     });
 }
 
 void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
     w->setUndoRedoEnabled(false);
+    w->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, w)); // lines come one by one
     w->setVerticalScrollBarPolicy(m.VerticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
     if (m.PopupMenu) {
         QMenu *menu = Bind(*m.PopupMenu, w);

@@ -25,7 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
+class GaugeView;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
@@ -58,7 +58,7 @@ public:
     void Bind(TEdit &m, QLineEdit *w);
     // A pick sets ItemIndex and Text, then OnChange.
     void Bind(TComboBox &m, QComboBox *w);
-    void Bind(TGauge &m, QProgressBar *w);
+    void Bind(TGauge &m, GaugeView *w);
     // New lines are appended; a Clear starts over.
     void Bind(TMemo &m, QPlainTextEdit *w);
     void Bind(TStringGrid &m, QTableView *w);

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
@@ -15,6 +14,7 @@
 #include <exception>
 
 #include "forms/Dialogs.h"
+#include "forms/qt/GaugeView.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "serial/Comm.h"
 
@@ -91,7 +91,7 @@ void TFwUpgradeWindow::BuildWidgets() {
     Place(InfoMemo, f.InfoMemo);
     Binder.Bind(f.InfoMemo, InfoMemo);
 
-    ProgressBar1 = new QProgressBar(central);
+    ProgressBar1 = new GaugeView(central);
     Place(ProgressBar1, f.ProgressBar1);
     Binder.Bind(f.ProgressBar1, ProgressBar1);
     ProgressBar1->setTextVisible(false);

@@ -15,7 +15,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
+class GaugeView;
 
 namespace fwug {
 
@@ -35,7 +35,7 @@ public:
     QAction *Action(const TMenuItem &m) const;
     QComboBox *PortCombo() const { return ComboBoxCOM; }
     QPlainTextEdit *Memo() const { return InfoMemo; }
-    QProgressBar *Gauge() const { return ProgressBar1; }
+    GaugeView *Gauge() const { return ProgressBar1; }
     QLabel *DeviceLabel() const { return DevLabel; }
     QMenu *InfoPopup() const;
 
@@ -56,7 +56,7 @@ private:
     QLabel *DevLabel = nullptr;
     QComboBox *ComboBoxCOM = nullptr;
     QPlainTextEdit *InfoMemo = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
+    GaugeView *ProgressBar1 = nullptr;
     std::map<const TButton *, QAbstractButton *> Buttons;
     std::map<const TMenuItem *, QAction *> Actions;
 };

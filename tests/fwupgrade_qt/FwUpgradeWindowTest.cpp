@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
 #include "forms/RecordingDialogs.h"
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/ViewBinder.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/UgProtocol.h"
@@ -148,7 +148,7 @@ private slots:
         x.Receive(ugtest::VerifyReply(0x1234, 0x10DB, 0x10DB, 0x4B5C));
         QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
         QCOMPARE(x.window.Gauge()->value(), 100);
-        QVERIFY(x.window.Gauge()->styleSheet().contains(QtColor(TColor::Red).name()));
+        QCOMPARE(x.window.Gauge()->BarColour(), QtColor(TColor::Red));
     }
 
     void PopupClearsTheInformationPanel() {

@@ -310,6 +310,31 @@ private slots:
             }
         }
     }
+    // Replies in a burst are shown together at the window's pace, but the
+    // operator never acts on an older picture than the models hold, and the
+    // timer that counts time-outs follows its model at once.
+    void aBurstIsShownTogetherAndTheOperatorSeesTheLatest() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        auto *memo = static_cast<QPlainTextEdit *>(s.W("InfoMemo"));
+        auto reply = [&s](const std::string &line) {
+            s.Main().Handle([&s, line] { s.Form().InfoMemo.Add(line); });
+        };
+        s.Main().RefreshAll();
+        reply("first of the burst");
+        reply("second of the burst");
+        if (s.Main().HoldsBack()) // always, unless the machine stalled between the calls
+            QVERIFY(!memo->toPlainText().contains("second of the burst"));
+        QTest::mousePress(memo->viewport(), Qt::LeftButton);
+        QTest::mouseRelease(memo->viewport(), Qt::LeftButton);
+        QVERIFY(memo->toPlainText().contains("second of the burst"));
+
+        s.Main().RefreshAll();
+        s.Main().Handle([&s] { s.Form().Timer1.Enabled = false; });
+        QVERIFY(!s.Main().Timer().isActive());
+        s.Main().Handle([&s] { s.Form().Timer1.Enabled = true; });
+        QVERIFY(s.Main().Timer().isActive());
+    }
 };
 
 QTEST_MAIN(OperatorWindowTest)

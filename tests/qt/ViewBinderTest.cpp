@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -17,6 +16,7 @@
 #include <QtTest>
 #include <stdexcept>
 
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/ViewBinder.h"
 
 class ViewBinderTest : public QObject {
@@ -293,7 +293,7 @@ private slots:
         item.Caption = "Vt7129-2F";
         popup.Items = {&item};
         popup.AutoHotkeys = false;
-        auto *gw = new QProgressBar(&top);
+        auto *gw = new GaugeView(&top);
         auto *cw = new QComboBox(&top);
         auto *tw = new QTabWidget(&top);
         tw->addTab(new QWidget, "a");
@@ -313,7 +313,7 @@ private slots:
         b.Refresh();
         QCOMPARE(gw->maximum(), 8);
         QCOMPARE(gw->value(), 8);
-        QVERIFY(gw->styleSheet().contains("#ff0000"));
+        QCOMPARE(gw->BarColour(), QColor(Qt::red));
         QCOMPARE(cw->count(), 2);
         QCOMPARE(cw->currentText(), QString("ttyUSB1"));
         QVERIFY(!tw->isTabVisible(1));

@@ -1,0 +1,28 @@
+#pragma once
+// A scroll bar that repaints only when what it shows changes. A panel that
+// gains a line at a time moves its range with every line, while the slider,
+// once at its smallest and at the bottom, stays where it is. It paints every
+// pixel it owns, so its repaint leaves the panel around it alone.
+#include <QRect>
+#include <QScrollBar>
+
+class SteadyScrollBar : public QScrollBar {
+public:
+    SteadyScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    // What a paint shows of the range and the value.
+    struct Look {
+        QRect Slider;
+        bool AtMin = false, AtMax = false;
+        bool operator==(const Look &) const = default;
+    };
+    Look Current() const;
+    Look Painted;
+    bool EverPainted = false;
+    bool CheckQueued = false;
+};
