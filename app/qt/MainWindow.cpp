@@ -258,10 +258,13 @@ void MainWindow::Run(const ViewBinder::Action &action) {
 }
 
 void MainWindow::Handle(const ViewBinder::Action &action) {
-    if (Perform(action))
-        Pacer->Request();
-    else
+    if (!Perform(action)) {
         Pacer->Now();
+    } else if (Views->Pending()) {
+        Pacer->Request();
+    } else if (AfterRefresh) {
+        AfterRefresh(); // an idle tick: no control to show, no timer to wake later
+    }
 }
 
 bool MainWindow::Perform(const ViewBinder::Action &action) {

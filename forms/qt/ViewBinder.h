@@ -72,6 +72,8 @@ public:
 
     // Model to widgets, for every control that changed since the last time.
     void Refresh();
+    // A change of a model waits to be shown.
+    bool Pending() const { return !Changes->Changed.empty(); }
     const Runner &Run() const { return RunAction; }
     // How many controls refreshes have shown again.
     uint64_t Syncs() const { return SyncCount; }

@@ -311,8 +311,9 @@ private slots:
         }
     }
     // Replies in a burst are shown together at the window's pace, but the
-    // operator never acts on an older picture than the models hold, and the
-    // timer that counts time-outs follows its model at once.
+    // operator never acts on an older picture than the models hold, the
+    // timer that counts time-outs follows its model at once, and an idle tick
+    // sets no refresh for later.
     void aBurstIsShownTogetherAndTheOperatorSeesTheLatest() {
         Station s;
         QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
@@ -334,6 +335,12 @@ private slots:
         QVERIFY(!s.Main().Timer().isActive());
         s.Main().Handle([&s] { s.Form().Timer1.Enabled = true; });
         QVERIFY(s.Main().Timer().isActive());
+
+        // A tick that changes nothing leaves nothing to show later.
+        QTRY_VERIFY(!s.Main().HoldsBack());
+        s.Main().RefreshAll();
+        s.Main().Handle([] {});
+        QVERIFY(!s.Main().HoldsBack());
     }
 };
 
