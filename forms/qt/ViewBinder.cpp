@@ -411,7 +411,7 @@ void ViewBinder::Bind(TGauge &m, GaugeView *w) {
             w->SetBarColour(QtColor(m.ForeColor));
         }
         if (repaints != m.RepaintCount) {
-            // Painted with the window's next paint, which comes within its pace.
+            // Painted with the window's next paint.
             repaints = m.RepaintCount;
             w->update();
         }
