@@ -16,6 +16,7 @@
 
 #include "app/ReceiveEvents.h"
 #include "app/VltProgram.h"
+#include "bench/DownloadRig.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
@@ -121,38 +122,16 @@ void BM_Download64KBOnFourChannels(benchmark::State &state) {
     TFixedClock clock;
     TVltProgram program(queue, dialogs, clock);
     program.ProgramPath = "/tmp/pelmor-bench/Pelmor200VLT";
-    program.PortScan.DeviceMap = [&] {
-        TSerialDeviceMap map;
-        for (size_t i = 0; i < gang.Size(); ++i)
-            map.push_back({"\\Device\\VCP" + std::to_string(i), gang.Device(i).PortPath()});
-        return map;
-    };
+    program.PortScan.DeviceMap = [map = MapOf(gang)] { return map; };
     program.PortScan.Pause = [](unsigned) {};
     program.Show();
     VltContext &ctx = program.Context();
-    auto connected = [&] {
-        for (size_t k = 0; k < 4; ++k)
-            if (!ctx.ChannelConnected[k])
-                return false;
-        return true;
-    };
-    if (!queue.PumpUntil(connected, std::chrono::seconds(10))) {
+    if (!queue.PumpUntil([&] { return AllConnected(ctx); }, std::chrono::seconds(10))) {
         state.SkipWithError("programmers did not answer");
         return;
     }
-    ctx.ChipFamily = 80;
-    program.Form().MCUNameEdit.SetText("ImageChip");
-    for (size_t i = 0; i < kBufferSize; ++i)
-        ctx.DataBuffer[i] = static_cast<uint8_t>(i * 31 + 7);
-    ctx.TransferKB = 64;
-    ctx.RecordCount = 65535;
-    ctx.DataLoaded = 1;
-    auto idle = [&] {
-        for (size_t k = 0; k < 4; ++k)
-            if (ctx.ChannelBusy[k])
-                return false;
-        return true;
-    };
+    PrepareImage(program);
+    auto idle = [&] { return AllIdle(ctx); };
     for (auto _ : state) {
         program.Form().SpdBtnDownLoad.Click();
         if (!queue.PumpUntil(idle, std::chrono::seconds(30))) {

@@ -41,6 +41,7 @@
 #include "app/VltProgram.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
+#include "bench/DownloadRig.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "forms/qt/QtEventQueue.h"
@@ -81,27 +82,6 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-TSerialDeviceMap MapOf(TSimGang &gang) {
-    TSerialDeviceMap map;
-    for (size_t i = 0; i < gang.Size(); ++i)
-        map.push_back({"\\Device\\VCP" + std::to_string(i), gang.Device(i).PortPath()});
-    return map;
-}
-
-bool AllConnected(VltContext &ctx) {
-    for (size_t k = 0; k < 4; ++k)
-        if (!ctx.ChannelConnected[k])
-            return false;
-    return true;
-}
-
-bool AllIdle(VltContext &ctx) {
-    for (size_t k = 0; k < 4; ++k)
-        if (ctx.ChannelBusy[k])
-            return false;
-    return true;
-}
-
 // Runs the Qt loop until done() holds; false when the limit passed first.
 // Waits for events between checks; a slow guard timer makes sure the limit
 // is seen even when nothing else happens.
@@ -115,18 +95,6 @@ bool LoopUntil(const std::function<bool()> &done, std::chrono::seconds limit) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
-}
-
-// A chip of family 80 with a 64 KB image loaded, as the download benchmark wants it.
-void PrepareImage(TVltProgram &program) {
-    VltContext &ctx = program.Context();
-    ctx.ChipFamily = 80;
-    program.Form().MCUNameEdit.SetText("ImageChip");
-    for (size_t i = 0; i < kBufferSize; ++i)
-        ctx.DataBuffer[i] = static_cast<uint8_t>(i * 31 + 7);
-    ctx.TransferKB = 64;
-    ctx.RecordCount = 65535;
-    ctx.DataLoaded = 1;
 }
 
 // ---- idle: two child processes of this program, by turns ----
