@@ -4,9 +4,9 @@
 // changed instead of one paint per event; a change after a quiet spell is
 // painted at once. The widgets themselves are up to date all the time: only
 // their painting waits, at most one interval.
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
+
+#include "forms/qt/RefreshPacer.h"
 
 class QWidget;
 
@@ -15,7 +15,7 @@ public:
     // Watches the window's paint requests; a child of the window.
     PaintPacer(QWidget *window, int intervalMs);
     // A paint is held back until the interval is over.
-    bool Waiting() const { return Later.isActive(); }
+    bool Waiting() const { return Pace.Waiting(); }
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
@@ -23,9 +23,6 @@ protected:
 private:
     void PaintNow();
     QWidget *Window;
-    int Interval;
-    QElapsedTimer Clock;
-    qint64 LastPaint;
-    QTimer Later;
+    RefreshPacer Pace;
     bool Painting = false;
 };

@@ -1,8 +1,9 @@
 #pragma once
-// Shows a window's models at most once per interval while events come in a
-// burst (replies on four channels, each moving a gauge and adding a line):
-// the first event after a quiet spell is shown at once, the rest of the burst
-// together when the interval is over. A user's action is shown at once.
+// Runs a refresh at most once per interval while requests come in a burst
+// (replies on four channels, each moving a gauge and adding a line): the
+// first request after a quiet spell runs it at once, the rest of the burst
+// once when the interval is over. Showing the models and painting the window
+// both keep this pace; a user's action asks for it at once.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
