@@ -1,5 +1,6 @@
 #include "forms/qt/GaugeView.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,15 @@ double Luminance(const QColor &c) {
 
 GaugeView::GaugeView(QWidget *parent) : QProgressBar(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool GaugeView::event(QEvent *e) {
+    const bool handled = QProgressBar::event(e);
+    // Styles clear the flag for progress bars when they polish them; without
+    // it every new value repaints the window beneath the gauge as well.
+    if (e->type() == QEvent::Polish || e->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
 }
 
 QColor GaugeView::BarColour() const {

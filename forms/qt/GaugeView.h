@@ -19,6 +19,7 @@ public:
     static QColor ReadableOn(const QColor &back);
 
 protected:
+    bool event(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
 
 private:
