@@ -3,11 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <chrono>
 
 #include "forms/ProgramVLTForm.h"
+#include "forms/qt/MemoView.h"
 #include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
 #include "state/BufferViews.h"
@@ -45,7 +45,7 @@ void BM_MemoLines(benchmark::State &state) {
     const int lines = static_cast<int>(state.range(0));
     for (auto _ : state) {
         TMemo memo;
-        QPlainTextEdit edit;
+        MemoView edit;
         ViewBinder views([](const ViewBinder::Action &a) { a(); });
         views.Bind(memo, &edit);
         for (int i = 0; i < lines; ++i) {
@@ -54,7 +54,7 @@ void BM_MemoLines(benchmark::State &state) {
                 views.Refresh();
         }
         views.Refresh();
-        benchmark::DoNotOptimize(edit.document()->blockCount());
+        benchmark::DoNotOptimize(edit.LineCount());
     }
     state.SetComplexityN(lines);
 }

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -44,6 +43,7 @@
 #include "bench/DownloadRig.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
+#include "forms/qt/MemoView.h"
 #include "forms/qt/QtEventQueue.h"
 #include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
@@ -453,7 +453,7 @@ int Download(int rounds) {
 
 // CPU per line of appending `count` lines to a panel that already holds
 // `lines`, `perRefresh` lines at a time, each refresh painted at once (the
-// window itself paints at most every 40 ms: this is the worst case).
+// window itself paints at most every 100 ms: this is the worst case).
 double MemoLineCost(int lines, int count, int perRefresh) {
     const std::string text = "> 2026-12-07 22:15:03 Device 1 : Channel 1 : Do Main Flash Programming....";
     QWidget top;
@@ -463,7 +463,7 @@ double MemoLineCost(int lines, int count, int perRefresh) {
     memo.VerticalScrollBar = true;
     memo.FontColor = TColor::Blue;
     memo.FontName = "宋体";
-    auto *edit = new QPlainTextEdit(&top);
+    auto *edit = new MemoView(&top);
     edit->setGeometry(8, 8, 608, 318);
     ViewBinder views([](const ViewBinder::Action &a) { a(); });
     views.Bind(memo, edit);

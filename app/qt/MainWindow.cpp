@@ -10,7 +10,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +24,7 @@
 #include "app/qt/Pictures.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/GaugeView.h"
+#include "forms/qt/MemoView.h"
 #include "forms/qt/PaintPacer.h"
 #include "forms/qt/QtDialogs.h"
 #include "forms/qt/RefreshPacer.h"
@@ -194,7 +194,7 @@ void MainWindow::BuildChipPage(QWidget *page) {
     panel->setFrameShadow(QFrame::Sunken);
     panel->setAlignment(Qt::AlignCenter);
     Views->Bind(f.InfoPanel, panel);
-    Views->Bind(f.InfoMemo, Make<QPlainTextEdit>("InfoMemo", page, f.InfoMemo));
+    Views->Bind(f.InfoMemo, Make<MemoView>("InfoMemo", page, f.InfoMemo));
     for (int n = 1; n <= 4; ++n) {
         const std::string digit = std::to_string(n);
         auto *b = Make<QToolButton>("DevSpdBtn" + digit, page, f.DevSpdBtn(n));

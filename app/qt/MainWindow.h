@@ -14,7 +14,6 @@ class QtDialogs;
 class TVltProgram;
 struct TProgramVLT;
 class QTabWidget;
-class QPlainTextEdit;
 class QProgressBar;
 class QTableView;
 class QToolButton;

@@ -1,5 +1,6 @@
 #include "forms/qt/SteadyScrollBar.h"
 
+#include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
@@ -11,11 +12,34 @@ SteadyScrollBar::SteadyScrollBar(Qt::Orientation orientation, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+SteadyScrollBar::Batch::Batch(SteadyScrollBar &bar) : Bar(bar) {
+    ++Bar.Batches;
+}
+
+SteadyScrollBar::Batch::~Batch() {
+    if (--Bar.Batches == 0 && Bar.Changed)
+        Bar.Check();
+}
+
+bool SteadyScrollBar::event(QEvent *e) {
+    const bool handled = QScrollBar::event(e);
+    // Styles clear the flag for scroll bars when they polish them.
+    if (e->type() == QEvent::Polish || e->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
+}
+
 SteadyScrollBar::Look SteadyScrollBar::Current() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     return {style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
             value() == minimum(), value() == maximum()};
+}
+
+void SteadyScrollBar::Check() {
+    Changed = false;
+    if (Current() != Painted)
+        update();
 }
 
 void SteadyScrollBar::sliderChange(SliderChange change) {
@@ -24,18 +48,10 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
         QScrollBar::sliderChange(change);
         return;
     }
-    // A new line sets the range, then the value: look once both are set.
-    if (CheckQueued)
-        return;
-    CheckQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            CheckQueued = false;
-            if (Current() != Painted)
-                update();
-        },
-        Qt::QueuedConnection);
+    if (Batches > 0)
+        Changed = true;
+    else
+        Check();
 }
 
 void SteadyScrollBar::paintEvent(QPaintEvent *e) {

@@ -10,7 +10,21 @@ class SteadyScrollBar : public QScrollBar {
 public:
     SteadyScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
 
+    // Changes made while a Batch lives are looked at once, when it ends: a new
+    // line sets the range, then the value.
+    class Batch {
+    public:
+        explicit Batch(SteadyScrollBar &bar);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        SteadyScrollBar &Bar;
+    };
+
 protected:
+    bool event(QEvent *e) override;
     void sliderChange(SliderChange change) override;
     void paintEvent(QPaintEvent *e) override;
 
@@ -22,7 +36,9 @@ private:
         bool operator==(const Look &) const = default;
     };
     Look Current() const;
+    void Check();
     Look Painted;
     bool EverPainted = false;
-    bool CheckQueued = false;
+    int Batches = 0;
+    bool Changed = false;
 };

@@ -11,15 +11,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -27,7 +24,7 @@
 
 #include "forms/qt/GaugeView.h"
 #include "forms/qt/GridModel.h"
-#include "forms/qt/SteadyScrollBar.h"
+#include "forms/qt/MemoView.h"
 
 QColor QtColor(TColor c) {
     switch (c) {
@@ -136,18 +133,14 @@ private:
 
 // Shows the model's selection: its byte offsets in the CR LF text become
 // positions in the view's text, which has LF line breaks and no final one.
-void MemoSelect(const TMemo &m, QPlainTextEdit *w) {
+void MemoSelect(const TMemo &m, MemoView *w) {
     const std::string text = m.Text();
-    const int last = w->document()->characterCount() - 1;
     auto position = [&](size_t bytes) {
         QString head = QtText(text.substr(0, std::min(bytes, text.size())));
         head.remove('\r');
-        return std::min(static_cast<int>(head.size()), last);
+        return head.size();
     };
-    QTextCursor c(w->document());
-    c.setPosition(position(m.SelStart));
-    c.setPosition(position(m.SelStart + m.SelLength), QTextCursor::KeepAnchor);
-    w->setTextCursor(c);
+    w->Select(position(m.SelStart), position(m.SelStart + m.SelLength));
 }
 
 } // namespace
@@ -418,9 +411,7 @@ void ViewBinder::Bind(TGauge &m, GaugeView *w) {
     });
 }
 
-void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
-    w->setUndoRedoEnabled(false);
-    w->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, w)); // lines come one by one
+void ViewBinder::Bind(TMemo &m, MemoView *w) {
     w->setVerticalScrollBarPolicy(m.VerticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
     if (m.PopupMenu) {
         QMenu *menu = Bind(*m.PopupMenu, w);
@@ -429,27 +420,23 @@ void ViewBinder::Bind(TMemo &m, QPlainTextEdit *w) {
             QObject::connect(w, &QWidget::customContextMenuRequested, w,
                              [w, menu](const QPoint &p) { menu->popup(w->viewport()->mapToGlobal(p)); }));
     }
+    // The view is read-only whatever the model says: typing into it would
+    // show lines the model does not have.
     Add(m, [&m, w, s = ControlState(m, w), shown = size_t{0}, clears = m.ClearCount.Get()]() mutable {
         s.Sync();
-        if (w->isReadOnly() != m.ReadOnly)
-            w->setReadOnly(m.ReadOnly);
         if (clears != m.ClearCount || m.Lines.size() < shown) {
             clears = m.ClearCount;
-            w->clear();
+            w->Clear();
             shown = 0;
         }
         if (m.Lines.size() == shown)
             return;
-        // One append for all new lines keeps long runs linear.
-        QString text;
-        for (size_t i = shown; i < m.Lines.size(); ++i) {
-            if (i > shown)
-                text += '\n';
-            text += QtText(m.Lines[i]);
-        }
+        QStringList lines;
+        lines.reserve(static_cast<qsizetype>(m.Lines.size() - shown));
+        for (size_t i = shown; i < m.Lines.size(); ++i)
+            lines.push_back(QtText(m.Lines[i]));
         shown = m.Lines.size();
-        w->appendPlainText(text);
-        w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum());
+        w->Append(lines);
     });
     // After the lines are in: a handler's selection is shown.
     Add(m, [&m, w, selects = m.SelectRequests]() mutable {

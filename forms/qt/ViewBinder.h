@@ -24,8 +24,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class GaugeView;
+class MemoView;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
@@ -60,7 +60,7 @@ public:
     void Bind(TComboBox &m, QComboBox *w);
     void Bind(TGauge &m, GaugeView *w);
     // New lines are appended; a Clear starts over.
-    void Bind(TMemo &m, QPlainTextEdit *w);
+    void Bind(TMemo &m, MemoView *w);
     void Bind(TStringGrid &m, QTableView *w);
     void Bind(TLabel &m, QLabel *w);
     void Bind(TPanel &m, QLabel *w);

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
@@ -15,6 +14,7 @@
 
 #include "forms/Dialogs.h"
 #include "forms/qt/GaugeView.h"
+#include "forms/qt/MemoView.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "serial/Comm.h"
 
@@ -86,8 +86,8 @@ void TFwUpgradeWindow::BuildWidgets() {
     MakeButton(f.BitBtnFresh, group, false);
 
     // Its popup menu PopupMenu1 comes with it.
-    InfoMemo = new QPlainTextEdit(central);
-    InfoMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    InfoMemo = new MemoView(central);
+    InfoMemo->SetWrap(false);
     Place(InfoMemo, f.InfoMemo);
     Binder.Bind(f.InfoMemo, InfoMemo);
 

@@ -14,7 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
+class MemoView;
 class GaugeView;
 
 namespace fwug {
@@ -34,7 +34,7 @@ public:
     QAbstractButton *Widget(const TButton &b) const;
     QAction *Action(const TMenuItem &m) const;
     QComboBox *PortCombo() const { return ComboBoxCOM; }
-    QPlainTextEdit *Memo() const { return InfoMemo; }
+    MemoView *Memo() const { return InfoMemo; }
     GaugeView *Gauge() const { return ProgressBar1; }
     QLabel *DeviceLabel() const { return DevLabel; }
     QMenu *InfoPopup() const;
@@ -55,7 +55,7 @@ private:
 
     QLabel *DevLabel = nullptr;
     QComboBox *ComboBoxCOM = nullptr;
-    QPlainTextEdit *InfoMemo = nullptr;
+    MemoView *InfoMemo = nullptr;
     GaugeView *ProgressBar1 = nullptr;
     std::map<const TButton *, QAbstractButton *> Buttons;
     std::map<const TMenuItem *, QAction *> Actions;

@@ -6,13 +6,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
 #include "forms/RecordingDialogs.h"
 #include "forms/qt/GaugeView.h"
+#include "forms/qt/MemoView.h"
 #include "forms/qt/ViewBinder.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/UgProtocol.h"
@@ -70,7 +70,6 @@ private slots:
         }
         QCOMPARE(x.window.DeviceLabel()->text(), QString::fromUtf8("设备......"));
         QCOMPARE(x.window.PortCombo()->currentText(), QString::fromUtf8("请选择通讯口......"));
-        QVERIFY(x.window.Memo()->isReadOnly());
         QCOMPARE(x.window.Gauge()->value(), 0);
         QStringList menus;
         for (TMenuItem *top : x.f.MainMenu1.Items)
@@ -111,7 +110,7 @@ private slots:
         QVERIFY(x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
         QVERIFY(x.window.Widget(x.f.SpdBtnVerify)->isEnabled());
         QCOMPARE(x.window.DeviceLabel()->text(), QString("Pelmor200VLT"));
-        QCOMPARE(x.window.Memo()->toPlainText(), QString("> Find Device : Pelmor200VLT!"));
+        QCOMPARE(x.window.Memo()->Text(), QString("> Find Device : Pelmor200VLT!"));
         x.window.Widget(x.f.BitBtnFresh)->click();
         QVERIFY(!x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
         QVERIFY(!x.window.Widget(x.f.SpdBtnVerify)->isEnabled());
@@ -154,13 +153,13 @@ private slots:
     void PopupClearsTheInformationPanel() {
         Fixture x;
         x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
-        QVERIFY(!x.window.Memo()->toPlainText().isEmpty());
+        QVERIFY(!x.window.Memo()->Text().isEmpty());
         x.window.InfoPopup()->actions()[0]->trigger();
-        QVERIFY(x.window.Memo()->toPlainText().isEmpty());
+        QVERIFY(x.window.Memo()->Text().isEmpty());
         // Lines added after the clear are shown from the start of the panel.
         x.window.Action(x.f.Upgrade1)->trigger();
         x.Receive(ugtest::StatusReply(0xB7, 0x25));
-        QCOMPARE(x.window.Memo()->toPlainText(), QString::fromUtf8("> 命令不正确或不认识"));
+        QCOMPARE(x.window.Memo()->Text(), QString::fromUtf8("> 命令不正确或不认识"));
     }
 
     void AboutMenuShowsTheAboutBox() {

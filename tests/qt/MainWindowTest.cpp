@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,6 +27,7 @@
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/GaugeView.h"
+#include "forms/qt/MemoView.h"
 #include "platform/Clock.h"
 #include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
@@ -71,7 +71,7 @@ void ClickOk(QWidget *w) {
 }
 
 QStringList MemoLines(QWidget *memo) {
-    return static_cast<QPlainTextEdit *>(memo)->toPlainText().split('\n');
+    return static_cast<MemoView *>(memo)->Text().split('\n');
 }
 
 // Keys and short-cuts reach the application's active window. Waiting for the
@@ -394,7 +394,7 @@ private slots:
         popup->actions().at(1)->trigger();
         QCOMPARE(QApplication::clipboard()->text().toStdString(), s.Form().InfoMemo.Text());
         popup->actions().at(0)->trigger();
-        QCOMPARE(static_cast<QPlainTextEdit *>(s.W("InfoMemo"))->toPlainText(), QString());
+        QCOMPARE(static_cast<MemoView *>(s.W("InfoMemo"))->Text(), QString());
         s.Form().AddInfoLine("after");
         s.Main().RefreshAll();
         QCOMPARE(MemoLines(s.W("InfoMemo")), QStringList{"> 2026-12-07 22:15:03 after"});

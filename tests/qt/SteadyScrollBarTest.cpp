@@ -4,22 +4,7 @@
 #include <QtTest>
 
 #include "forms/qt/SteadyScrollBar.h"
-
-namespace {
-
-class PaintCount : public QObject {
-public:
-    explicit PaintCount(QWidget *w) { w->installEventFilter(this); }
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override {
-        Paints += e->type() == QEvent::Paint;
-        return false;
-    }
-};
-
-} // namespace
+#include "tests/qt/PaintCount.h"
 
 class SteadyScrollBarTest : public QObject {
     Q_OBJECT
@@ -39,10 +24,11 @@ private slots:
 
         const int paints = log.Paints;
         for (int lines = 100001; lines <= 100010; ++lines) {
+            SteadyScrollBar::Batch batch(bar); // a new line: the range, then the value
             bar.setRange(0, lines);
             bar.setValue(lines);
-            QCoreApplication::processEvents();
         }
+        QCoreApplication::processEvents();
         QCOMPARE(log.Paints, paints);
 
         bar.setValue(0); // the operator scrolls to the top
