@@ -15,7 +15,21 @@ public:
     // Watches the window's paint requests; a child of the window.
     PaintPacer(QWidget *window, int intervalMs);
     // A paint is held back until the interval is over.
-    bool Waiting() const { return Pace.Waiting(); }
+    bool Waiting() const { return Pace.Waiting() || Asked; }
+
+    // Paint requests made while a Hold lives are taken when it ends: a refresh
+    // that changes several widgets, some of which ask to be painted at once, is
+    // painted once, after all of them.
+    class Hold {
+    public:
+        explicit Hold(PaintPacer &pacer);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        PaintPacer &Pacer;
+    };
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
@@ -25,4 +39,6 @@ private:
     QWidget *Window;
     RefreshPacer Pace;
     bool Painting = false;
+    int Holds = 0;
+    bool Asked = false; // a paint was asked for during a hold
 };

@@ -81,6 +81,37 @@ private slots:
                  qPrintable(QString::number(log.Last - log.BeforeLast)));
         QCOMPARE(label->text(), QString("10"));
     }
+
+    // A refresh that changes several widgets, one of which asks to be painted
+    // at once, is painted once, after all of them.
+    void aHoldPaintsEverythingItChangedOnceAtItsEnd() {
+        QWidget window;
+        window.resize(200, 100);
+        auto *first = new QLabel("a", &window);
+        first->setGeometry(10, 10, 150, 30);
+        auto *second = new QLabel("b", &window);
+        second->setGeometry(10, 50, 150, 30);
+        auto *pacer = new PaintPacer(&window, 50);
+        PaintLog one(first), two(second);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(!pacer->Waiting() && one.Clock.elapsed() - one.LastRequest > 50, 10000);
+
+        const int paintsOne = one.Paints, paintsTwo = two.Paints;
+        {
+            PaintPacer::Hold hold(*pacer);
+            first->setText("A");
+            first->repaint(); // asks for paint at once, as a progress bar does
+            second->setText("B");
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(one.Paints, paintsOne);
+            QVERIFY(pacer->Waiting());
+        }
+        QCoreApplication::sendPostedEvents();
+        QTRY_VERIFY_WITH_TIMEOUT(one.Paints > paintsOne && two.Paints > paintsTwo, 10000);
+        QCOMPARE(one.Paints, paintsOne + 1);
+        QCOMPARE(two.Paints, paintsTwo + 1);
+    }
 };
 
 QTEST_MAIN(PaintPacerTest)
