@@ -31,6 +31,9 @@
 
 namespace {
 
+// A timer at most this slow carries the paced refresh on its ticks.
+constexpr int kBeatMs = 20;
+
 void Place(QWidget *w, const TControl &m) {
     w->setGeometry(m.Left, m.Top, m.Width, m.Height);
 }
@@ -261,7 +264,8 @@ void MainWindow::Handle(const ViewBinder::Action &action) {
     if (!Perform(action)) {
         Pacer->Now();
     } else if (Views->Pending()) {
-        Pacer->Request();
+        // While Timer1 ticks, its ticks carry the paced refresh: no wake of its own.
+        Pacer->Request(Timer1.isActive() && Timer1.interval() <= kBeatMs);
     } else if (AfterRefresh) {
         AfterRefresh(); // an idle tick: no control to show, no timer to wake later
     }
@@ -298,6 +302,7 @@ bool MainWindow::HoldsBack() const {
 }
 
 void MainWindow::ShowModels() {
+    PaintPacer::Hold paintAfter(*Painter); // one paint for everything the refresh changed
     Views->Refresh();
     SyncTimer();
     if (AfterRefresh)

@@ -9,23 +9,26 @@ RefreshPacer::RefreshPacer(int intervalMs, std::function<void()> refresh, QObjec
     connect(&Later, &QTimer::timeout, this, [this] { Now(); });
 }
 
-void RefreshPacer::Request() {
+void RefreshPacer::Request(bool beat) {
     if (Later.isActive())
         return;
     const qint64 since = Clock.elapsed() - Last;
     if (since >= Interval)
         Now();
+    else if (beat)
+        Held = true;
     else
         Later.start(static_cast<int>(Interval - since));
 }
 
 void RefreshPacer::Now() {
+    Held = false;
     Later.stop();
     Last = Clock.elapsed();
     Refresh();
 }
 
 void RefreshPacer::Flush() {
-    if (Later.isActive())
+    if (Waiting())
         Now();
 }

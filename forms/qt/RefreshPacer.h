@@ -14,12 +14,15 @@ public:
     RefreshPacer(int intervalMs, std::function<void()> refresh, QObject *parent = nullptr);
 
     // After an event: shows now after a quiet spell, else when the interval is over.
-    void Request();
+    // With `beat` the caller asks again on every tick of a short timer of its
+    // own: no timer of the pacer's wakes the program, the first request after
+    // the interval shows what waits.
+    void Request(bool beat = false);
     // Shows now; a waiting refresh is done with it.
     void Now();
     // Shows now only if a refresh is waiting (before the user acts on the window).
     void Flush();
-    bool Waiting() const { return Later.isActive(); }
+    bool Waiting() const { return Held || Later.isActive(); }
 
 private:
     int Interval;
@@ -27,4 +30,5 @@ private:
     QElapsedTimer Clock;
     qint64 Last;
     QTimer Later;
+    bool Held = false; // waits for the caller's next beat
 };

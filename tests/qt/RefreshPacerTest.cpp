@@ -52,6 +52,37 @@ private slots:
         QVERIFY2(second - first >= interval, qPrintable(QString::number(second - first)));
         QVERIFY(!pacer.Waiting());
     }
+
+    // On the caller's beat the pacer keeps no timer of its own: a held refresh
+    // waits for the first beat after the interval, however long that takes.
+    void theCallersBeatCarriesAHeldRefresh() {
+        const int interval = 30;
+        int shown = 0;
+        RefreshPacer pacer(interval, [&shown] { ++shown; });
+        pacer.Request(true);
+        QCOMPARE(shown, 1); // after quiet: at once, beat or not
+        pacer.Request(true);
+        QVERIFY(pacer.Waiting());
+
+        // Ten ticks of a 10 ms timer: three intervals and more, and no refresh came.
+        int ticks = 0;
+        QTimer clock;
+        QObject::connect(&clock, &QTimer::timeout, [&ticks] { ++ticks; });
+        clock.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 10000);
+        QCOMPARE(shown, 1);
+        QVERIFY(pacer.Waiting());
+
+        pacer.Request(true); // the beat after the interval
+        QCOMPARE(shown, 2);
+        QVERIFY(!pacer.Waiting());
+
+        pacer.Request(true);
+        QVERIFY(pacer.Waiting());
+        pacer.Flush(); // the user acts
+        QCOMPARE(shown, 3);
+        QVERIFY(!pacer.Waiting());
+    }
 };
 
 QTEST_MAIN(RefreshPacerTest)
