@@ -25,7 +25,20 @@ bool GaugeView::event(QEvent *e) {
     // it every new value repaints the window beneath the gauge as well.
     if (e->type() == QEvent::Polish || e->type() == QEvent::StyleChange)
         setAttribute(Qt::WA_OpaquePaintEvent);
+    if (e->type() == QEvent::FontChange)
+        Labels.clear();
     return handled;
+}
+
+const QStaticText &GaugeView::Label(const QString &text, const QFont &font) {
+    if (auto it = Labels.constFind(text); it != Labels.constEnd())
+        return *it;
+    if (Labels.size() >= 256) // a format with more texts than percentages
+        Labels.clear();
+    QStaticText label(text);
+    label.setTextFormat(Qt::PlainText);
+    label.prepare(QTransform(), font);
+    return *Labels.insert(text, label);
 }
 
 QColor GaugeView::BarColour() const {
@@ -65,10 +78,13 @@ void GaugeView::paintEvent(QPaintEvent *) {
     QFont bold = font(); // thin strokes fade into a saturated bar
     bold.setBold(true);
     p.setFont(bold);
+    const QStaticText &text = Label(label, bold);
+    const QPointF at(frame.x() + (frame.width() - text.size().width()) / 2,
+                     frame.y() + (frame.height() - text.size().height()) / 2);
     p.setClipRegion(QRegion(frame).subtracted(bar));
     p.setPen(palette().color(QPalette::Text));
-    p.drawText(frame, Qt::AlignCenter | Qt::TextSingleLine, label);
+    p.drawStaticText(at, text);
     p.setClipRect(bar);
     p.setPen(ReadableOn(barColour));
-    p.drawText(frame, Qt::AlignCenter | Qt::TextSingleLine, label);
+    p.drawStaticText(at, text);
 }

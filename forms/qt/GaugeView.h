@@ -5,7 +5,9 @@
 // bar, the rest in the text colour. It fills every pixel it owns, so a new
 // value repaints the gauge alone and nothing beneath it.
 #include <QColor>
+#include <QHash>
 #include <QProgressBar>
+#include <QStaticText>
 
 class GaugeView : public QProgressBar {
 public:
@@ -23,5 +25,9 @@ protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
+    // The label laid out in the label's font, once per text: a gauge shows
+    // at most the 101 percentages, drawn twice per paint.
+    const QStaticText &Label(const QString &text, const QFont &font);
     QColor Bar;
+    QHash<QString, QStaticText> Labels;
 };
