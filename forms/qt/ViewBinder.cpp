@@ -431,10 +431,12 @@ void ViewBinder::Bind(TMemo &m, MemoView *w) {
         }
         if (m.Lines.size() == shown)
             return;
+        // A message may carry line breaks of its own (text from a device or a
+        // file): they break the line as the text's own line ends do.
         QStringList lines;
         lines.reserve(static_cast<qsizetype>(m.Lines.size() - shown));
         for (size_t i = shown; i < m.Lines.size(); ++i)
-            lines.push_back(QtText(m.Lines[i]));
+            lines += QtText(m.Lines[i]).remove('\r').split('\n');
         shown = m.Lines.size();
         w->Append(lines);
     });

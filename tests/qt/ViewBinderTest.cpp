@@ -253,8 +253,10 @@ private slots:
         QCOMPARE(w.SelectedText(), QString("> 二"));
         memo.Clear();
         memo.Add("> after");
+        memo.Add("> from the device: one\r\ntwo");
         b.Refresh();
-        QCOMPARE(w.Text(), QString("> after"));
+        QCOMPARE(w.Text(), QString("> after\n> from the device: one\ntwo"));
+        QCOMPARE(w.LineCount(), 3);
         QVERIFY(!w.HasSelection());
     }
 
