@@ -21,6 +21,7 @@ MemoView::MemoView(QWidget *parent) : QAbstractScrollArea(parent) {
     // Lines come one by one: the bar repaints only when its slider moves.
     Bar = new SteadyScrollBar(Qt::Vertical, this);
     setVerticalScrollBar(Bar);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // lines wrap until told otherwise
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     ShowRanges();
