@@ -38,7 +38,15 @@ SteadyScrollBar::Look SteadyScrollBar::Current() const {
 
 void SteadyScrollBar::Check() {
     Changed = false;
-    if (Current() != Painted)
+    const Look now = Current();
+    if (now == Painted)
+        return;
+    // A slider that moved within the groove changes only the band it left and
+    // the band it entered (styles draw its outline a pixel outside it); an end
+    // reached or left changes the arrows too.
+    if (now.AtMin == Painted.AtMin && now.AtMax == Painted.AtMax)
+        update(now.Slider.united(Painted.Slider).adjusted(-2, -2, 2, 2));
+    else
         update();
 }
 

@@ -1,6 +1,7 @@
 // The information panel's scroll bar: a line added at the bottom of a long
 // panel changes its range but not its pixels, and is not painted; a move of
 // the slider is.
+#include <QScreen>
 #include <QtTest>
 
 #include "forms/qt/SteadyScrollBar.h"
@@ -33,6 +34,40 @@ private slots:
 
         bar.setValue(0); // the operator scrolls to the top
         QTRY_VERIFY(log.Paints > paints);
+    }
+
+    // A slider that moves repaints only the bands it left and entered; what is
+    // on screen afterwards is what a paint of the whole bar draws.
+    void aMovedSliderLeavesNoTrace() {
+        QWidget top;
+        top.resize(40, 320);
+        auto *bar = new SteadyScrollBar(Qt::Vertical, &top);
+        bar->setGeometry(10, 10, 16, 300);
+        bar->setPageStep(20);
+        bar->setRange(0, 40);
+        bar->setValue(20); // away from both ends: the arrows stay as they are
+        top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&top));
+        auto onScreen = [&top] {
+            QCoreApplication::processEvents();
+            return top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        auto fresh = [&top] { return top.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        const QImage before = onScreen();
+        PaintCount log(bar);
+        for (int lines = 50; lines <= 80; lines += 10) {
+            SteadyScrollBar::Batch batch(*bar);
+            bar->setRange(0, lines);
+            bar->setValue(lines / 2);
+        }
+        const QImage after = onScreen();
+        const int paints = log.Paints;
+        const QRect painted = log.Painted.boundingRect();
+        QCOMPARE(after, fresh()); // the fresh paint comes after the count
+        QVERIFY(after != before);
+        QVERIFY(paints > 0);
+        QVERIFY2(painted.height() < bar->height(),
+                 qPrintable(QString("painted %1 of %2 rows").arg(painted.height()).arg(bar->height())));
     }
 };
 
