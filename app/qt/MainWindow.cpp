@@ -302,7 +302,7 @@ bool MainWindow::HoldsBack() const {
 }
 
 void MainWindow::ShowModels() {
-    PaintPacer::Hold paintAfter(*Painter); // one paint for everything the refresh changed
+    Deferral::Hold paintAfter(Painter->PaintRequests()); // one paint for everything the refresh changed
     Views->Refresh();
     SyncTimer();
     if (AfterRefresh)

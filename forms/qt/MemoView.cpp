@@ -34,13 +34,17 @@ void MemoView::SetWrap(bool wrap) {
         return;
     Wrap = wrap;
     setHorizontalScrollBarPolicy(Wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    MeasureWidest();
+    ForgetLayouts();
+    ShowRanges();
+    viewport()->update();
+}
+
+void MemoView::MeasureWidest() {
     Widest = 0;
     if (!Wrap)
         for (const QString &l : Lines)
             Widest = std::max(Widest, fontMetrics().horizontalAdvance(l));
-    ForgetLayouts();
-    ShowRanges();
-    viewport()->update();
 }
 
 int MemoView::RowHeight() const {
@@ -132,7 +136,7 @@ void MemoView::Append(const QStringList &lines) {
             Widest = std::max(Widest, fontMetrics().horizontalAdvance(l));
     }
     {
-        SteadyScrollBar::Batch batch(*Bar);
+        Deferral::Hold batch(Bar->Moves());
         ShowRanges();
         if (follow)
             Bar->setValue(Bar->maximum());
@@ -172,6 +176,10 @@ MemoView::Pos MemoView::PosOf(qsizetype offset) const {
             return {i, std::max<qsizetype>(0, offset)};
         offset -= length + 1;
     }
+    return End();
+}
+
+MemoView::Pos MemoView::End() const {
     return Lines.empty() ? Pos{} : Pos{LineCount() - 1, Lines.back().size()};
 }
 
@@ -182,7 +190,9 @@ void MemoView::Select(qsizetype start, qsizetype end) {
 }
 
 void MemoView::SelectAll() {
-    Select(0, Text().size());
+    Anchor = {};
+    Cursor = End();
+    viewport()->update();
 }
 
 QString MemoView::SelectedText() const {
@@ -248,11 +258,7 @@ void MemoView::changeEvent(QEvent *e) {
     if (e->type() != QEvent::FontChange)
         return;
     ForgetLayouts();
-    if (!Wrap) {
-        Widest = 0;
-        for (const QString &l : Lines)
-            Widest = std::max(Widest, fontMetrics().horizontalAdvance(l));
-    }
+    MeasureWidest();
     ShowRanges();
     viewport()->update();
 }
@@ -290,7 +296,7 @@ MemoView::Pos MemoView::At(QPoint p) const {
         }
         y += height;
     }
-    return {LineCount() - 1, Lines.back().size()};
+    return End();
 }
 
 void MemoView::mousePressEvent(QMouseEvent *e) {

@@ -61,6 +61,8 @@ private:
     QTextLayout &Layout(qsizetype line) const;
     int Height(qsizetype line) const;
     int RowHeight() const;
+    // Without wrapping: the widest line, which sets the sideways range.
+    void MeasureWidest();
     // Pixels from the top of line `from` to the top of line `to` (from <= to),
     // or more than `limit` once that is passed.
     int Distance(qsizetype from, qsizetype to, int limit) const;
@@ -71,6 +73,7 @@ private:
     void KeepLayoutsNearView() const;
     Pos At(QPoint p) const;
     Pos PosOf(qsizetype offset) const;
+    Pos End() const; // after the last character
     std::pair<Pos, Pos> Selected() const { return std::minmax(Anchor, Cursor); }
     void OfferSelection() const;
 

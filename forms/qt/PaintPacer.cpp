@@ -14,22 +14,8 @@ bool PaintPacer::eventFilter(QObject *o, QEvent *e) {
     // what waits stays marked for paint until the pace asks again.
     if (o != Window || e->type() != QEvent::UpdateRequest || Painting)
         return false;
-    if (Holds > 0)
-        Asked = true;
-    else
-        Pace.Request();
+    Requests.Ask();
     return true;
-}
-
-PaintPacer::Hold::Hold(PaintPacer &pacer) : Pacer(pacer) {
-    ++Pacer.Holds;
-}
-
-PaintPacer::Hold::~Hold() {
-    if (--Pacer.Holds > 0 || !Pacer.Asked)
-        return;
-    Pacer.Asked = false;
-    Pacer.Pace.Request();
 }
 
 void PaintPacer::PaintNow() {

@@ -6,6 +6,7 @@
 // their painting waits, at most one interval.
 #include <QObject>
 
+#include "forms/qt/Deferral.h"
 #include "forms/qt/RefreshPacer.h"
 
 class QWidget;
@@ -15,21 +16,12 @@ public:
     // Watches the window's paint requests; a child of the window.
     PaintPacer(QWidget *window, int intervalMs);
     // A paint is held back until the interval is over.
-    bool Waiting() const { return Pace.Waiting() || Asked; }
+    bool Waiting() const { return Pace.Waiting() || Requests.Waiting(); }
 
-    // Paint requests made while a Hold lives are taken when it ends: a refresh
-    // that changes several widgets, some of which ask to be painted at once, is
-    // painted once, after all of them.
-    class Hold {
-    public:
-        explicit Hold(PaintPacer &pacer);
-        ~Hold();
-        Hold(const Hold &) = delete;
-        Hold &operator=(const Hold &) = delete;
-
-    private:
-        PaintPacer &Pacer;
-    };
+    // The window's paint requests. Those made while a Deferral::Hold on them
+    // lives are taken when it ends: a refresh that changes several widgets,
+    // some of which ask to be painted at once, is painted once, after all of them.
+    Deferral &PaintRequests() { return Requests; }
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
@@ -39,6 +31,5 @@ private:
     QWidget *Window;
     RefreshPacer Pace;
     bool Painting = false;
-    int Holds = 0;
-    bool Asked = false; // a paint was asked for during a hold
+    Deferral Requests{[this] { Pace.Request(); }};
 };

@@ -12,15 +12,6 @@ SteadyScrollBar::SteadyScrollBar(Qt::Orientation orientation, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-SteadyScrollBar::Batch::Batch(SteadyScrollBar &bar) : Bar(bar) {
-    ++Bar.Batches;
-}
-
-SteadyScrollBar::Batch::~Batch() {
-    if (--Bar.Batches == 0 && Bar.Changed)
-        Bar.Check();
-}
-
 bool SteadyScrollBar::event(QEvent *e) {
     const bool handled = QScrollBar::event(e);
     // Styles clear the flag for scroll bars when they polish them.
@@ -37,7 +28,6 @@ SteadyScrollBar::Look SteadyScrollBar::Current() const {
 }
 
 void SteadyScrollBar::Check() {
-    Changed = false;
     const Look now = Current();
     if (now == Painted)
         return;
@@ -56,10 +46,7 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
         QScrollBar::sliderChange(change);
         return;
     }
-    if (Batches > 0)
-        Changed = true;
-    else
-        Check();
+    Looks.Ask();
 }
 
 void SteadyScrollBar::paintEvent(QPaintEvent *e) {

@@ -6,22 +6,15 @@
 #include <QRect>
 #include <QScrollBar>
 
+#include "forms/qt/Deferral.h"
+
 class SteadyScrollBar : public QScrollBar {
 public:
     SteadyScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
 
-    // Changes made while a Batch lives are looked at once, when it ends: a new
-    // line sets the range, then the value.
-    class Batch {
-    public:
-        explicit Batch(SteadyScrollBar &bar);
-        ~Batch();
-        Batch(const Batch &) = delete;
-        Batch &operator=(const Batch &) = delete;
-
-    private:
-        SteadyScrollBar &Bar;
-    };
+    // Changes made while a Deferral::Hold on these lives are looked at once,
+    // when it ends: a new line sets the range, then the value.
+    Deferral &Moves() { return Looks; }
 
 protected:
     bool event(QEvent *e) override;
@@ -39,6 +32,5 @@ private:
     void Check();
     Look Painted;
     bool EverPainted = false;
-    int Batches = 0;
-    bool Changed = false;
+    Deferral Looks{[this] { Check(); }};
 };

@@ -3,12 +3,11 @@
 // the end is followed unless the operator scrolled back; long lines wrap or
 // scroll sideways; the mouse selects and the usual keys copy.
 #include <QClipboard>
-#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
 #include "forms/qt/MemoView.h"
-#include "tests/qt/PaintCount.h"
+#include "tests/qt/PaintChecks.h"
 
 namespace {
 
@@ -35,12 +34,8 @@ struct Shown {
         Top.show();
     }
     bool Ready() { return QTest::qWaitForWindowExposed(&Top); }
-    // What the window's backing store holds, against a fresh paint of everything.
-    QImage OnScreen() const {
-        QCoreApplication::processEvents(); // what waits for paint is painted first
-        return Top.screen()->grabWindow(Top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    }
-    QImage Fresh() { return Top.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage OnScreen() { return ::OnScreen(Top); }
+    QImage Fresh() { return ::Fresh(Top); }
 };
 
 } // namespace

@@ -9,7 +9,7 @@
 
 #include "forms/qt/GaugeView.h"
 #include "forms/qt/SteadyScrollBar.h"
-#include "tests/qt/PaintCount.h"
+#include "tests/qt/PaintChecks.h"
 
 namespace {
 

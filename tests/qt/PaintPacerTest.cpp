@@ -99,7 +99,7 @@ private slots:
 
         const int paintsOne = one.Paints, paintsTwo = two.Paints;
         {
-            PaintPacer::Hold hold(*pacer);
+            Deferral::Hold hold(pacer->PaintRequests());
             first->setText("A");
             first->repaint(); // asks for paint at once, as a progress bar does
             second->setText("B");

@@ -1,11 +1,10 @@
 // The information panel's scroll bar: a line added at the bottom of a long
 // panel changes its range but not its pixels, and is not painted; a move of
 // the slider is.
-#include <QScreen>
 #include <QtTest>
 
 #include "forms/qt/SteadyScrollBar.h"
-#include "tests/qt/PaintCount.h"
+#include "tests/qt/PaintChecks.h"
 
 class SteadyScrollBarTest : public QObject {
     Q_OBJECT
@@ -25,7 +24,7 @@ private slots:
 
         const int paints = log.Paints;
         for (int lines = 100001; lines <= 100010; ++lines) {
-            SteadyScrollBar::Batch batch(bar); // a new line: the range, then the value
+            Deferral::Hold batch(bar.Moves()); // a new line: the range, then the value
             bar.setRange(0, lines);
             bar.setValue(lines);
         }
@@ -48,22 +47,17 @@ private slots:
         bar->setValue(20); // away from both ends: the arrows stay as they are
         top.show();
         QVERIFY(QTest::qWaitForWindowExposed(&top));
-        auto onScreen = [&top] {
-            QCoreApplication::processEvents();
-            return top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-        };
-        auto fresh = [&top] { return top.grab().toImage().convertToFormat(QImage::Format_RGB32); };
-        const QImage before = onScreen();
+        const QImage before = OnScreen(top);
         PaintCount log(bar);
         for (int lines = 50; lines <= 80; lines += 10) {
-            SteadyScrollBar::Batch batch(*bar);
+            Deferral::Hold batch(bar->Moves());
             bar->setRange(0, lines);
             bar->setValue(lines / 2);
         }
-        const QImage after = onScreen();
+        const QImage after = OnScreen(top);
         const int paints = log.Paints;
         const QRect painted = log.Painted.boundingRect();
-        QCOMPARE(after, fresh()); // the fresh paint comes after the count
+        QCOMPARE(after, Fresh(top)); // the fresh paint comes after the count
         QVERIFY(after != before);
         QVERIFY(paints > 0);
         QVERIFY2(painted.height() < bar->height(),
