@@ -1,8 +1,13 @@
 #pragma once
 // The main-thread queue of the Qt programs: Post (from any thread) queues the
-// event into the Qt event loop, so it also runs inside modal dialogs.
+// event and rings the Qt event loop, so it also runs inside modal dialogs.
+// A burst of events rings once: the loop wakes once and runs them all in
+// order, instead of once per event.
+#include <QEvent>
 #include <QObject>
+#include <deque>
 #include <functional>
+#include <mutex>
 
 #include "platform/EventQueue.h"
 
@@ -14,4 +19,21 @@ public:
     // Runs around every event: catches its exceptions and shows the window
     // again. Without it an event runs bare.
     std::function<void(const Event &)> Runner;
+    // The Qt event that wakes the loop for the queued events.
+    static constexpr QEvent::Type RingType = QEvent::User;
+
+protected:
+    bool event(QEvent *e) override;
+
+private:
+    void Ring();
+    void Drain();
+    void BeforeWait();
+    std::mutex Mutex;
+    std::deque<Event> Events;
+    // A ring is on its way, or a run of events will look at the queue again
+    // before it ends: a new event needs no ring of its own.
+    bool Rung = false;
+    int Running = 0; // runs of events under way (main thread only)
+    bool Watching = false;
 };

@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "forms/Controls.h"
 #include "forms/qt/FileFilter.h"
@@ -53,6 +55,16 @@ private:
     std::function<void()> WhileOpen;
     QElapsedTimer Since;
     QTimer Poll;
+};
+
+// Counts the rings that reach a queue.
+struct RingCount : QObject {
+    explicit RingCount(QObject &queue) { queue.installEventFilter(this); }
+    int Count = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+        Count += e->type() == QtEventQueue::RingType;
+        return false;
+    }
 };
 
 } // namespace
@@ -139,6 +151,85 @@ private slots:
         };
         queue.Post([&] { log << "event"; });
         QTRY_COMPARE(log, (QStringList{"before", "event", "after"}));
+    }
+
+    // A burst from worker threads wakes the loop once and runs in order.
+    void aBurstRunsInOrderOnOneRing() {
+        QtEventQueue queue;
+        RingCount rings(queue);
+        std::vector<int> ran;
+        std::thread t([&] {
+            for (int i = 0; i < 50; ++i)
+                queue.Post([&ran, i] { ran.push_back(i); });
+        });
+        t.join();
+        QTRY_COMPARE(ran.size(), size_t(50));
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(ran[size_t(i)], i);
+        QCOMPARE(rings.Count, 1);
+    }
+
+    // An event that opens a modal loop: what waits behind it and what comes
+    // meanwhile runs inside that loop, in order, not after it closes.
+    void eventsRunInsideAModalLoopOpenedByAnEvent() {
+        QtEventQueue queue;
+        QStringList log;
+        bool guardFired = false;
+        QEventLoop *open = nullptr; // the modal loop while it runs
+        queue.Post([&] {
+            log << "opens";
+            QEventLoop modal;
+            QTimer::singleShot(10000, &modal, [&] {
+                guardFired = true;
+                modal.quit();
+            });
+            std::thread t([&] {
+                queue.Post([&] {
+                    log << "posted meanwhile";
+                    if (open)
+                        open->quit();
+                });
+            });
+            t.join();
+            open = &modal;
+            modal.exec();
+            open = nullptr;
+            log << "closed";
+        });
+        queue.Post([&] { log << "waited behind"; });
+        QTRY_COMPARE(log.size(), 4);
+        QVERIFY(!guardFired);
+        QCOMPARE(log, (QStringList{"opens", "waited behind", "posted meanwhile", "closed"}));
+    }
+
+    // A flood never keeps the loop from timers, input and paint: one ring
+    // runs a bounded share and rings again for the rest.
+    void aFloodYieldsToTheLoop() {
+        QtEventQueue queue;
+        int ran = 0;
+        for (int i = 0; i < 200; ++i)
+            queue.Post([&] { ++ran; });
+        QCoreApplication::sendPostedEvents(&queue, QtEventQueue::RingType);
+        QVERIFY2(ran > 0 && ran < 200, qPrintable(QString::number(ran)));
+        QTRY_COMPARE(ran, 200);
+    }
+
+    // An event that fails leaves the ones behind it to run.
+    void eventsBehindAFailedOneStillRun() {
+        QtEventQueue queue;
+        queue.Runner = [](const TEventQueue::Event &ev) { ev(); };
+        bool second = false;
+        queue.Post([] { throw std::runtime_error("failed"); });
+        queue.Post([&] { second = true; });
+        bool caught = false;
+        try {
+            QCoreApplication::sendPostedEvents(&queue, QtEventQueue::RingType);
+        } catch (const std::runtime_error &) {
+            caught = true;
+        }
+        QVERIFY(caught);
+        QVERIFY(!second);
+        QTRY_VERIFY(second);
     }
 
     void showModalRunsTheRegisteredViewAndClipboardTakesText() {
