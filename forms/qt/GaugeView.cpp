@@ -62,15 +62,21 @@ QColor GaugeView::ReadableOn(const QColor &back) {
 void GaugeView::paintEvent(QPaintEvent *) {
     QPainter p(this);
     const QRect frame = rect();
-    // A one-pixel grey frame around a white trough, filled: cheaper than a stroked rectangle.
-    p.fillRect(frame, Qt::gray);
     const QRect contents = frame.adjusted(1, 1, -1, -1);
-    p.fillRect(contents, Qt::white);
+    // Every pixel once: the one-pixel grey frame, the bar, the white trough
+    // beside it. A gauge paints on every step of a download.
+    const int w = frame.width(), h = frame.height();
+    p.fillRect(QRect(frame.left(), frame.top(), w, 1), Qt::gray);
+    p.fillRect(QRect(frame.left(), frame.bottom(), w, 1), Qt::gray);
+    p.fillRect(QRect(frame.left(), contents.top(), 1, h - 2), Qt::gray);
+    p.fillRect(QRect(frame.right(), contents.top(), 1, h - 2), Qt::gray);
     const double span = double(maximum()) - minimum();
     const double ratio = span > 0 ? std::clamp((double(value()) - minimum()) / span, 0.0, 1.0) : 0.0;
     const QRect bar(contents.left(), contents.top(), int(contents.width() * ratio), contents.height());
+    const QRect trough(bar.right() + 1, contents.top(), contents.right() - bar.right(), contents.height());
     const QColor barColour = BarColour();
     p.fillRect(bar, barColour);
+    p.fillRect(trough, Qt::white);
 
     const QString label = text();
     if (!isTextVisible() || label.isEmpty())
@@ -81,7 +87,8 @@ void GaugeView::paintEvent(QPaintEvent *) {
     const QStaticText &text = Label(label, bold);
     const QPointF at(frame.x() + (frame.width() - text.size().width()) / 2,
                      frame.y() + (frame.height() - text.size().height()) / 2);
-    p.setClipRegion(QRegion(frame).subtracted(bar));
+    // The text lies inside the frame: the trough and the bar split it.
+    p.setClipRect(trough);
     p.setPen(palette().color(QPalette::Text));
     p.drawStaticText(at, text);
     p.setClipRect(bar);
