@@ -70,6 +70,25 @@ double ProcessCpuMs() {
     return ms(ru.ru_utime) + ms(ru.ru_stime);
 }
 
+// The main thread's time in user space and in the kernel. The kernel may
+// count it by ticks: only means over many rounds say something.
+struct Split {
+    double User = 0, Kernel = 0;
+    void Add(const Split &from, const Split &to) {
+        User += to.User - from.User;
+        Kernel += to.Kernel - from.Kernel;
+    }
+};
+
+Split ThreadSplit() {
+    rusage ru{};
+    getrusage(RUSAGE_THREAD, &ru);
+    auto ms = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return {ms(ru.ru_utime), ms(ru.ru_stime)};
+}
+
 std::string LoadAverage() {
     std::ifstream in("/proc/loadavg");
     std::string one, five, fifteen;
@@ -395,14 +414,20 @@ int Download(int rounds) {
             return done ? ThreadCpuMs() - t0 : -1.0;
         };
         std::vector<double> bare, window;
+        Split bareSplit, windowSplit;
         bool ok = true;
         for (int r = 0; r < rounds && ok; ++r) {
             const double t0 = ThreadCpuMs();
+            const Split s0 = ThreadSplit();
             headless.Form().SpdBtnDownLoad.Click();
             ok = queue.PumpUntil([&] { return AllIdle(headless.Context()); },
                                  std::chrono::milliseconds(30000));
             bare.push_back(ThreadCpuMs() - t0);
+            const Split s1 = ThreadSplit();
             window.push_back(throughWindow());
+            const Split s2 = ThreadSplit();
+            bareSplit.Add(s0, s1);
+            windowSplit.Add(s1, s2);
             ok = ok && window.back() >= 0;
         }
         // Where the window's time goes, in rounds of their own (the
@@ -444,6 +469,10 @@ int Download(int rounds) {
                         Quantile(bare, 0.25), Quantile(window, 0.25),
                         Quantile(window, 0.25) / Quantile(bare, 0.25));
             const double n = rounds;
+            std::printf(
+                "  user and kernel time per download (means): without window %.2f + %.2f ms, through the "
+                "window %.2f + %.2f ms\n",
+                bareSplit.User / n, bareSplit.Kernel / n, windowSplit.User / n, windowSplit.Kernel / n);
             std::printf("  through the window, per download: %.0f port events %.2f ms, %.1f paints %.2f ms, "
                         "%.0f Timer1 ticks %.2f ms, the rest (event loop, paced refreshes) %.2f ms\n",
                         parts.EventCount / n, parts.Events / n, parts.PaintCount / n, parts.Paint / n,
