@@ -48,7 +48,7 @@ void QtEventQueue::Drain() {
     }
     struct Run {
         int &Count;
-        explicit Run(int &count) : Count(++count) {}
+        explicit Run(int &count) : Count(count) { ++Count; }
         ~Run() { --Count; }
     } run(Running);
     for (int n = 0;; ++n) {
