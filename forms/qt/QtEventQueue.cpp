@@ -51,16 +51,12 @@ void QtEventQueue::Drain() {
         explicit Run(int &count) : Count(count) { ++Count; }
         ~Run() { --Count; }
     } run(Running);
-    for (int n = 0;; ++n) {
+    for (int n = 0; n < kRunsPerRing; ++n) {
         Event ev;
         {
             std::lock_guard<std::mutex> lock(Mutex);
-            if (Events.empty()) {
-                Rung = false;
-                return;
-            }
-            if (n == kRunsPerRing)
-                break; // Rung stays: the ring below is on its way
+            if (Events.empty())
+                break;
             ev = std::move(Events.front());
             Events.pop_front();
         }
@@ -70,32 +66,25 @@ void QtEventQueue::Drain() {
             else
                 ev();
         } catch (...) {
-            // What waits behind the failed event still runs.
-            bool ring = false;
-            {
-                std::lock_guard<std::mutex> lock(Mutex);
-                ring = Rung = !Events.empty();
-            }
-            if (ring)
-                Ring();
+            RingForWhatWaits(); // the events behind the failed one still run
             throw;
         }
     }
-    Ring();
+    RingForWhatWaits();
+}
+
+void QtEventQueue::RingForWhatWaits() {
+    bool ring = false;
+    {
+        std::lock_guard<std::mutex> lock(Mutex);
+        ring = Rung = !Events.empty(); // none: the next event rings for itself
+    }
+    if (ring)
+        Ring();
 }
 
 void QtEventQueue::BeforeWait() {
     // Only a loop inside a running event waits here with the run unfinished.
-    if (!Running)
-        return;
-    bool ring = false;
-    {
-        std::lock_guard<std::mutex> lock(Mutex);
-        if (!Rung)
-            return;
-        ring = !Events.empty();
-        Rung = ring; // empty: the next event rings for itself
-    }
-    if (ring)
-        Ring();
+    if (Running)
+        RingForWhatWaits();
 }

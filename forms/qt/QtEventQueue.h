@@ -28,6 +28,8 @@ protected:
 private:
     void Ring();
     void Drain();
+    // Rings when events wait; else the next one rings for itself.
+    void RingForWhatWaits();
     void BeforeWait();
     std::mutex Mutex;
     std::deque<Event> Events;
