@@ -61,13 +61,14 @@ double ThreadCpuMs() {
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
+double Ms(const timeval &t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+}
+
 double ProcessCpuMs() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    auto ms = [](const timeval &t) {
-        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
-    };
-    return ms(ru.ru_utime) + ms(ru.ru_stime);
+    return Ms(ru.ru_utime) + Ms(ru.ru_stime);
 }
 
 // The main thread's time in user space and in the kernel. The kernel may
@@ -83,10 +84,7 @@ struct Split {
 Split ThreadSplit() {
     rusage ru{};
     getrusage(RUSAGE_THREAD, &ru);
-    auto ms = [](const timeval &t) {
-        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
-    };
-    return {ms(ru.ru_utime), ms(ru.ru_stime)};
+    return {Ms(ru.ru_utime), Ms(ru.ru_stime)};
 }
 
 std::string LoadAverage() {
