@@ -77,7 +77,8 @@ private slots:
         QVERIFY2(log.Clock.elapsed() - burstStart < interval, "the burst must fit in one interval");
         QTRY_VERIFY_WITH_TIMEOUT(log.Paints > paints, 10000);
         QCOMPARE(log.Paints, paints + 1);
-        QVERIFY2(log.Last - log.BeforeLast >= interval,
+        // Two millisecond clocks read at different moments: one tick of slack.
+        QVERIFY2(log.Last - log.BeforeLast >= interval - 1,
                  qPrintable(QString::number(log.Last - log.BeforeLast)));
         QCOMPARE(label->text(), QString("10"));
     }
