@@ -48,14 +48,24 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     std::exception_ptr failure;
     while (PacketComplete(rx, ctx.ChannelRxCount[k])) {
         const uint16_t before = ctx.ChannelRxCount[k];
+        const uint16_t closing = ClosingDelimiterAt(rx, before);
+        bool taken = true;
         try {
-            HandleResponse(ctx, n, before);
+            taken = HandleResponse(ctx, n, before);
         } catch (...) {
             if (!failure)
                 failure = std::current_exception();
         }
-        if (ctx.ChannelRxCount[k] >= before)
+        const uint16_t after = ctx.ChannelRxCount[k];
+        if (after >= before)
             break; // a doubled opening delimiter, not closed yet
+        // Noise, or the tail of a frame whose start was lost, ends at the
+        // next report's opening delimiter: that one is read again as such.
+        if (!taken && before - after == closing + 1) {
+            std::copy_backward(rx.begin(), rx.begin() + after, rx.begin() + after + 1);
+            rx[0] = kFrameDelimiter;
+            ctx.ChannelRxCount[k] = static_cast<uint16_t>(after + 1);
+        }
     }
     // Bytes before the next opening delimiter (the last trailer) begin no frame.
     const auto end = rx.begin() + ctx.ChannelRxCount[k];

@@ -54,6 +54,21 @@ bool PacketComplete(std::span<const uint8_t> rx, uint16_t count) {
     return false;
 }
 
+uint16_t ClosingDelimiterAt(std::span<const uint8_t> rx, uint16_t count) {
+    const size_t c = std::min<size_t>(count, rx.size());
+    size_t i = 0;
+    while (i < c && rx[i] != kFrameDelimiter)
+        ++i;
+    if (i >= c)
+        return count;
+    ++i;
+    if (i < c && rx[i] == kFrameDelimiter)
+        ++i;
+    while (i < c && rx[i] != kFrameDelimiter)
+        ++i;
+    return i < c ? static_cast<uint16_t>(i) : count;
+}
+
 uint8_t DecodeFrame(std::span<uint8_t> rx, std::span<uint8_t> packet, uint16_t &decodedLen,
                     uint16_t &rxCount) {
     const size_t c = std::min<size_t>(rxCount, rx.size());

@@ -53,6 +53,10 @@ uint16_t EncodeFrame(std::span<const uint8_t> packet, std::span<uint8_t> dest);
 // True when the first `count` bytes of `rx` hold at least two 0xC0.
 bool PacketComplete(std::span<const uint8_t> rx, uint16_t count);
 
+// Index of the delimiter that closes the first frame of `rx`, as DecodeFrame
+// finds it (a doubled opening delimiter opens the frame); `count` when none.
+uint16_t ClosingDelimiterAt(std::span<const uint8_t> rx, uint16_t count);
+
 // Decodes the first frame of `rx` (holding `rxCount` bytes) into `packet`.
 // Returns kFrameIncomplete with nothing changed while no closing delimiter
 // is there. Otherwise the bytes through the closing delimiter (or through a

@@ -59,15 +59,15 @@ void CountResultAndLog(VltContext &ctx) {
     SaveLinesToFile(ResultLogPath(ctx.ProgramDir, date, time), ctx.Form->InfoMemo.Lines);
 }
 
-void HandleProgressReport(VltContext &ctx, int n) {
+bool HandleProgressReport(VltContext &ctx, int n) {
     if (n < 1 || n > kChannels)
-        return;
+        return false;
     const auto &pkt = ctx.PacketBuf[static_cast<size_t>(n - 1)];
     uint8_t sum = 0;
     for (size_t i = 0; i < 8; ++i)
         sum = static_cast<uint8_t>(sum + pkt[i]);
     if (sum != 0)
-        return;
+        return false;
 
     const uint8_t stage = pkt[1];
     const uint8_t result = pkt[2];
@@ -142,4 +142,5 @@ void HandleProgressReport(VltContext &ctx, int n) {
     }
     if (writeLine)
         MemoDeviceLine(ctx, n, text);
+    return true;
 }

@@ -5,7 +5,9 @@
 
 struct VltContext;
 
-void HandleProgressReport(VltContext &ctx, int n);
+// False when the decoded packet is no report (its first eight bytes do not
+// add up to 0).
+bool HandleProgressReport(VltContext &ctx, int n);
 void CountResultAndLog(VltContext &ctx);
 
 // Path of the automatic result log in the program's folder, from the date and

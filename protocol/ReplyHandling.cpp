@@ -39,15 +39,13 @@ uint32_t BlockBase(uint16_t pos) {
 
 } // namespace
 
-void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
+bool HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     const size_t k = Index(n);
     uint16_t length = 0;
     if (DecodeChannelFrame(ctx, n, rxCount, length) != kFrameOk)
-        return;
-    if (ctx.ChannelOpCode[k] == OpIdle) {
-        HandleProgressReport(ctx, n);
-        return;
-    }
+        return false;
+    if (ctx.ChannelOpCode[k] == OpIdle)
+        return HandleProgressReport(ctx, n);
     const uint8_t status = CheckReplyStatus(ctx.PacketBuf[k], length);
     if (status != 0 && status != 6) {
         EndOperation(ctx, n, 1);
@@ -55,14 +53,14 @@ void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
         // failure with its whole code.
         const uint8_t masked = status & 0x7F;
         ShowStatusMessage(ctx, n, masked == 0 || masked == 6 ? status : masked);
-        return;
+        return true;
     }
     // A reply too short to hold the block would leave the command's own bytes
     // in the packet area to be compared or stored as the chip's data.
     if (CarriesChipData(ctx, ctx.ChannelOpCode[k]) && length < kPktOverhead + kBlockBytes) {
         EndOperation(ctx, n, 1);
         ShowStatusMessage(ctx, n, kStatusDataPacketError);
-        return;
+        return true;
     }
     switch (ctx.ChannelOpCode[k]) {
     case OpSetup:
@@ -89,6 +87,7 @@ void HandleResponse(VltContext &ctx, int n, uint16_t rxCount) {
     default:
         break;
     }
+    return true;
 }
 
 void OnHeaderAck(VltContext &ctx, int n) {

@@ -6,7 +6,9 @@
 struct VltContext;
 
 // A complete frame is in the channel's receive buffer (rxCount bytes).
-void HandleResponse(VltContext &ctx, int n, uint16_t rxCount);
+// False when the frame was not taken: it did not decode, or an idle channel
+// found no progress report in it.
+bool HandleResponse(VltContext &ctx, int n, uint16_t rxCount);
 
 // Step handlers, called by HandleResponse after a good status.
 void OnHeaderAck(VltContext &ctx, int n);

@@ -176,6 +176,58 @@ TEST(ReceiveEvents, AFailedLogSaveStillLetsTheRestOfTheChunkCount) {
     EXPECT_EQ(r.RxCount(3), 4);
 }
 
+// Damage on an idle channel costs at most the frame it touches: every result
+// that arrives whole after it is counted, one per block or several per block,
+// and also when the damage shares its block with the first of them.
+TEST(ReceiveEvents, DamageOnAnIdleChannelCostsNoLaterResult) {
+    const auto report = Framed(Report(0xF0, 6));
+    const size_t half = report.size() / 2;
+    struct Damage {
+        const char *name;
+        std::vector<uint8_t> bytes;
+        bool lineError; // a line error after the bytes
+    };
+    const Damage damages[] = {
+        {"a bad escape", {0xC0, 0x11, 0xDB, 0x41, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, false},
+        {"junk holding one delimiter", {0x11, 0xC0, 0x22, 0x33}, false},
+        {"the tail of a frame whose start was lost", {report.begin() + 4, report.end()}, false},
+        {"a line error in a report", {report.begin(), report.begin() + static_cast<long>(half)}, true},
+        {"a frame of noise",
+         {0xC0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+         false},
+    };
+    constexpr size_t kResults = 30;
+    for (const Damage &d : damages)
+        for (const size_t perBlock : {1, 2})
+            for (const bool sameBlock : {false, true}) {
+                if (sameBlock && d.lineError)
+                    continue;
+                SCOPED_TRACE(testing::Message() << d.name << ", " << perBlock << " per block"
+                                                << (sameBlock ? ", damage in the first block" : ""));
+                Rig r;
+                r.Connect(2);
+                std::vector<uint8_t> block;
+                if (sameBlock)
+                    block = d.bytes;
+                else
+                    r.Receive(2, d.bytes);
+                if (d.lineError)
+                    SPxCommReceiveError(r.ctx(), 2, 0x08);
+                for (size_t i = 0; i < kResults; ++i) {
+                    block.insert(block.end(), report.begin(), report.end());
+                    if ((i + 1) % perBlock == 0) {
+                        r.Receive(2, block);
+                        block.clear();
+                    }
+                }
+                EXPECT_EQ(r.ctx().ChannelOkCount[1], kResults);
+                EXPECT_EQ(r.ctx().TotalOkCount, kResults);
+                EXPECT_EQ(r.ctx().ChannelNgCount[1], 0u);
+                EXPECT_EQ(r.RxCount(2), 0);
+                EXPECT_TRUE(r.Dialogs.Calls.empty());
+            }
+}
+
 TEST(ReceiveEvents, UnconnectedChannelTakesAFrameAsTheProbeAnswer) {
     Rig r;
     r.Start(3, OpProgram);

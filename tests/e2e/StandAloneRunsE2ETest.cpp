@@ -15,6 +15,7 @@
 #include "platform/Format.h"
 #include "platform/SerialDeviceMap.h"
 #include "tests/e2e/GangRig.h"
+#include "tools/devsim/SimPackets.h"
 
 namespace fs = std::filesystem;
 
@@ -147,6 +148,62 @@ TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsT
     ASSERT_NE(end, r.Lines().end());
     EXPECT_EQ(saved, std::vector<std::string>(r.Lines().begin(), end + 1));
     EXPECT_EQ(TotalsLines(saved).size(), 2000u);
+}
+
+// Noise on the line between the runs (junk, a bad escape, the tail of a frame
+// whose start was lost, a frame that is no report), written on its own or in
+// one write with the run after it: every run is still counted.
+TEST(StandAloneRunsE2E, NoiseBetweenRunsCostsNoResult) {
+    constexpr size_t kRuns = 24;
+    const auto report = SimFrame(SimProgressReport(0x40, 0, 1, kSteps));
+    const std::vector<std::vector<uint8_t>> noises = {
+        {0x11, 0xC0, 0x22, 0x33},
+        {0xC0, 0x11, 0xDB, 0x41, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+        {report.begin() + 5, report.end()},
+        {0xC0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+    };
+    GangRig r;
+    r.ShowAndConnect();
+    r.Form().InfoMemo.Clear();
+    std::vector<std::string> want[kChannels];
+    uint32_t ok[kChannels] = {}, ng[kChannels] = {};
+    for (int n = 1; n <= kChannels; ++n) {
+        const size_t k = r.k(n);
+        for (size_t run = 0; run < kRuns; ++run) {
+            const uint8_t result = ResultOf(n, run);
+            ++(result == kOk ? ok[k] : ng[k]);
+            AddRunTexts(want[k], n, result, ok[k], ng[k]);
+            const auto &noise = noises[run % noises.size()];
+            if (run / noises.size() % 2 == 0) {
+                r.Dev(n).SendRaw(noise);
+                r.Dev(n).SendStandAloneRun(result, kSteps);
+            } else {
+                // The noise and the run in one write.
+                std::vector<uint8_t> wire = noise;
+                auto add = [&](uint8_t stage, uint8_t res, uint16_t current) {
+                    const auto f = SimFrame(SimProgressReport(stage, res, current, kSteps));
+                    wire.insert(wire.end(), f.begin(), f.end());
+                };
+                add(0x10, 0, 0);
+                add(0x20, 0, 0);
+                add(0x30, 0, 0);
+                for (uint16_t i = 0; i < kSteps; ++i)
+                    add(0x40, 0, i);
+                add(0x70, 0, 0);
+                add(0xF0, result, 0);
+                r.Dev(n).SendRaw(std::move(wire));
+            }
+        }
+    }
+    ASSERT_TRUE(EveryChannelCounted(r, kRuns))
+        << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
+    for (int n = 1; n <= kChannels; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(r.Ctx().ChannelOkCount[r.k(n)], ok[r.k(n)]);
+        EXPECT_EQ(r.Ctx().ChannelNgCount[r.k(n)], ng[r.k(n)]);
+        EXPECT_EQ(r.ChannelTexts(n), want[r.k(n)]);
+    }
+    EXPECT_TRUE(r.Dialogs.Calls.empty());
 }
 
 // The demo's simulator: --reports with --runs sends its runs back to back on
