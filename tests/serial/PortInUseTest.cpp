@@ -1,9 +1,13 @@
 // A port another program uses is never shared: not listed, not opened.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <memory>
 #include <sstream>
 #include <sys/wait.h>
@@ -42,6 +46,55 @@ std::string FileText(const fs::path &path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+constexpr uid_t kNobody = 65534;
+
+// Runs body in a forked child, as nobody when this process is root, and
+// returns what it reports: its text, or how it ended when it did not end
+// normally. The child runs no test macros: only the parent records results.
+std::string InChildOfAnotherUser(const std::function<std::string()> &body) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return "no fork";
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        int code = 0;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            code = 2;
+        } else {
+            const std::string report = body();
+            const char *p = report.data();
+            size_t left = report.size();
+            while (left > 0) {
+                const ssize_t k = ::write(pipeFds[1], p, left);
+                if (k <= 0) {
+                    code = 3;
+                    break;
+                }
+                p += k;
+                left -= static_cast<size_t>(k);
+            }
+        }
+        ::_exit(code);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buf[512];
+    ssize_t k;
+    while ((k = ::read(pipeFds[0], buf, sizeof buf)) > 0 || (k < 0 && errno == EINTR))
+        if (k > 0)
+            report.append(buf, static_cast<size_t>(k));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        report += "child ended with status " + std::to_string(status);
+    return report;
 }
 
 // A free pseudo-terminal listed as \Device\VCP0, with a lock folder of its own.
@@ -132,6 +185,46 @@ TEST_F(PortInUse, LockFilesOfRunningProcessesKeepThePort) {
         }
         fs::remove(LockFile);
     }
+}
+
+// A lock of a process that runs under another user: this user may not signal
+// it, yet it runs. The suite often runs as root, who may signal anyone, so
+// the check runs in a child that has dropped to an unprivileged user.
+TEST_F(PortInUse, AnotherUsersLockKeepsThePort) {
+    const bool root = ::geteuid() == 0;
+    // Root's own test process is the other user's; a non-root suite takes init.
+    const pid_t other = root ? ::getpid() : 1;
+    if (root) {
+        ASSERT_EQ(::chown(LockDir.c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(Pty.SlavePath.c_str(), kNobody, kNobody), 0);
+    }
+    WriteLock(LockText(other));
+    fs::permissions(LockFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                  fs::perms::others_read);
+
+    const std::string failures = InChildOfAnotherUser([&] {
+        std::string out;
+        const auto check = [&out](bool ok, const std::string &what) {
+            if (!ok)
+                out += what + "\n";
+        };
+        check(::geteuid() != 0, "still root");
+        check(Listed().empty(), "listed");
+        check(OpenError(*Comm()) == kMsgErrorOpening, "opened");
+        check(TUucpLock().Take(LockDir.string(), LockFile.filename().string()) == TUucpLock::TResult::Held,
+              "lock taken");
+        check(FileText(LockFile) == LockText(other), "the other user's lock was touched");
+
+        // Without that lock this user lists and opens the port.
+        fs::remove(LockFile);
+        check(Listed() == std::vector<std::string>{Pty.SlavePath}, "not listed once free");
+        auto comm = Comm();
+        check(OpenError(*comm).empty(), "not opened once free");
+        check(FileText(LockFile) == LockText(::getpid()), "no lock of its own");
+        return out;
+    });
+    EXPECT_EQ(failures, "");
+    EXPECT_FALSE(fs::exists(LockFile)) << "the child let go of its lock";
 }
 
 TEST_F(PortInUse, TheLockFileNamesThisProcessWhileThePortIsOpen) {
