@@ -118,6 +118,7 @@ TEST_F(ScriptFiles, ArgumentsThatDoNotConvertEndTheLoad) {
 // the wait record.
 TEST_F(ScriptFiles, WaitsInSeconds) {
     const std::string zeros(3000, '0');
+    const std::string nines(3000, '9');
     struct Case {
         std::string seconds;
         uint32_t us;
@@ -140,6 +141,11 @@ TEST_F(ScriptFiles, WaitsInSeconds) {
         {"0.000001" + zeros, 1},
         {"0." + zeros, 0},
         {"12" + zeros + "e-3000", 12000000},
+        // Exponents past any 64-bit value: zero stays zero.
+        {"0e18446744073709551617", 0},
+        {"0.0E-18446744073709551617", 0},
+        {"0e+" + nines, 0},
+        {"0e-" + nines, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.seconds.substr(0, 40));
@@ -183,6 +189,14 @@ TEST_F(ScriptFiles, RefusedStatementsStopWithTheFormatError) {
         "time.sleep(1_000)",
         "time.sleep(1.2.3)",
         "time.sleep(1 0)",
+        "time.sleep(1e18446744073709551617)", // exponents past 64 bits, some wrapping to a fit
+        "time.sleep(1e-18446744073709551617)",
+        "time.sleep(1e18446744073709551610)",
+        "time.sleep(1E+9223372036854775808)",
+        "time.sleep(1e-9223372036854775809)",
+        "time.sleep(1e" + std::string(3000, '9') + ")",
+        "time.sleep(1e-" + std::string(3000, '9') + ")",
+        "time.sleep(" + std::string(3000, '0') + "1e-" + std::string(3000, '1') + ")",
         "time.sleep(0." + std::string(kMaxLineLength, '0') + "1)", // longer than the reader keeps
     };
     for (const auto &line : lines) {
