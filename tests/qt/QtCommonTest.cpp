@@ -169,6 +169,22 @@ private slots:
         QCOMPARE(rings.Count, 1);
     }
 
+    // The queue goes idle between events: each event posted after the last
+    // one ran rings again, from the main thread and from a worker alike.
+    void eachPostAfterIdleRingsAgain() {
+        QtEventQueue queue;
+        RingCount rings(queue);
+        int ran = 0;
+        for (int round = 1; round <= 6; ++round) {
+            if (round % 2)
+                queue.Post([&] { ++ran; });
+            else
+                std::thread([&] { queue.Post([&] { ++ran; }); }).join();
+            QTRY_VERIFY_WITH_TIMEOUT(ran == round, 3000);
+            QCOMPARE(rings.Count, round);
+        }
+    }
+
     // An event that opens a modal loop: what waits behind it and what comes
     // meanwhile runs inside that loop, in order, not after it closes.
     void eventsRunInsideAModalLoopOpenedByAnEvent() {
