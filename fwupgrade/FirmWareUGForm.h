@@ -26,7 +26,7 @@ struct TFirmWareUG : TForm {
     TLabel Label9;
     TComboBox ComboBoxCOM;
     TButton BitBtnFind, BitBtnFresh;
-    // Declared with 20 ms and disabled; nothing enables it.
+    // 20 ms; runs only while an upgrade or a verify waits for its reply.
     TTimer Timer1;
 
     TMainMenu MainMenu1;

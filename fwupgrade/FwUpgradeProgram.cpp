@@ -33,6 +33,10 @@ void TFwUpgradeProgram::Close() {
     FormClose(Ctx);
 }
 
+void TFwUpgradeProgram::Tick() {
+    Timer1Timer(Ctx);
+}
+
 void TFwUpgradeProgram::Wire() {
     UgContext &c = Ctx;
     MainForm.BitBtnFind.OnClick = [&c] { BitBtnFindClick(c); };
@@ -45,6 +49,7 @@ void TFwUpgradeProgram::Wire() {
     MainForm.Upgrade1.OnClick = [&c] { SpdBtnDownLoadClick(c); };
     MainForm.About1.OnClick = [&c] { About1Click(c); };
     MainForm.ClearInfo1.OnClick = [&c] { ClearInfo1Click(c); };
+    MainForm.Timer1.OnTimer = [&c] { Timer1Timer(c); };
     Port->OnReceiveData = [&c](TComm &, const uint8_t *buffer, uint16_t length) {
         SPxComm1ReceiveData(c, buffer, length);
     };

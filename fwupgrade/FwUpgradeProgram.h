@@ -32,6 +32,8 @@ public:
     void Show();
     // The window is closing.
     void Close();
+    // One tick of the 20 ms timer Timer1.
+    void Tick();
 
 private:
     void Wire();

@@ -35,6 +35,8 @@ struct UgContext {
     uint16_t UgRxCount = 0;
     uint16_t UgCurAddr = 0;
     uint16_t UgBlockCount = 0;
+    // Ticks of Timer1 left for the reply the running operation waits for.
+    uint16_t UgTimeout = 0;
     uint8_t DeviceFound = 0;
     std::array<uint8_t, kUgPacketSize> UgPacket{};
     std::array<uint8_t, kUgRxBufferSize> UgRxBuffer{};

@@ -42,6 +42,7 @@ void FormShow(UgContext &ctx) {
 
 void BitBtnFindClick(UgContext &ctx) {
     TFirmWareUG &f = *ctx.Form;
+    UgAbandonOperation(ctx);
     f.ComboBoxCOM.ClearItems();
     ctx.UgRxCount = 0;
     f.ProgressBar1.SetProgress(0);
@@ -66,6 +67,7 @@ void BitBtnFindClick(UgContext &ctx) {
 
 void BitBtnFreshClick(UgContext &ctx) {
     TFirmWareUG &f = *ctx.Form;
+    UgAbandonOperation(ctx);
     f.SpdBtnDownLoad.Enabled = false;
     f.SpdBtnVerify.Enabled = false;
     ctx.DeviceFound = 0;
@@ -127,7 +129,29 @@ void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length)
 }
 
 void SPxComm1RequestHangup(UgContext &ctx) {
-    ctx.Form->ComboBoxCOM.DeleteItem(0);
+    TFirmWareUG &f = *ctx.Form;
+    // Closed at once, so that its lock goes and a search can open the port
+    // again when the programmer is back.
+    ClosePortIfOpen(ctx);
+    ctx.DeviceFound = 0;
+    f.SpdBtnDownLoad.Enabled = false;
+    f.SpdBtnVerify.Enabled = false;
+    f.DevLabel.Caption = "设备......";
+    f.ComboBoxCOM.DeleteItem(0);
+    if (ctx.UgState != UgIdle)
+        UgFailOperation(ctx, UgTextDeviceGone);
+}
+
+void Timer1Timer(UgContext &ctx) {
+    if (ctx.UgState == UgIdle) {
+        ctx.Form->Timer1.Enabled = false;
+        return;
+    }
+    if (ctx.UgTimeout > 1) {
+        --ctx.UgTimeout;
+        return;
+    }
+    UgFailOperation(ctx, UgStatusText(UgStatusTimeout));
 }
 
 } // namespace fwug

@@ -24,6 +24,11 @@ void About1Click(UgContext &ctx);
 void ClearInfo1Click(UgContext &ctx);
 // Appends the block to UgRxBuffer and hands a complete frame on.
 void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length);
+// The far side closed the port: releases it, forgets the device and ends a
+// running operation as failed.
 void SPxComm1RequestHangup(UgContext &ctx);
+// Timer1, every 20 ms while an operation waits: ends it once its reply is
+// overdue.
+void Timer1Timer(UgContext &ctx);
 
 } // namespace fwug

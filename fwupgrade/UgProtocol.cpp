@@ -17,11 +17,19 @@ namespace {
 
 constexpr uint8_t kStatusSuccess = 0;
 constexpr uint8_t kStatusDone = 6;
+// Any status but success draws the gauge red.
+constexpr uint8_t kStatusFailed = 0xFF;
 
 void Send(UgContext &ctx, uint16_t length) {
     // The send result is not used: with no open port the bytes go nowhere.
     if (ctx.SPxComm1 && length > 0)
         ctx.SPxComm1->SendData(ctx.UgTxBuffer.data(), length);
+}
+
+// Every request of an operation gets the full time for its reply.
+void ArmReplyTimeout(UgContext &ctx) {
+    ctx.UgTimeout = UgReplyTimeoutTicks;
+    ctx.Form->Timer1.Enabled = true;
 }
 
 void EncodeAndSend(UgContext &ctx, uint16_t packetLen) {
@@ -142,6 +150,7 @@ void UgOnDataBlockAck(UgContext &ctx, uint8_t /*status*/) {
     TGauge &g = ctx.Form->ProgressBar1;
     g.SetProgress(g.Progress() + 2);
     if (ctx.UgCurAddr < ctx.UgEndAddr && ctx.UgCurAddr != 0) {
+        ArmReplyTimeout(ctx);
         UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
         return;
     }
@@ -160,6 +169,20 @@ void UgShowResultMsg(UgContext &ctx, uint8_t status) {
     UgAddInfoLine(ctx, text);
 }
 
+void UgFailOperation(UgContext &ctx, const std::string &text) {
+    // Ended before the box opens: the box's own event loop must not see a
+    // running operation.
+    UgEndOperation(ctx, kStatusFailed);
+    if (ctx.Dialogs)
+        ctx.Dialogs->Error(text);
+    UgAddInfoLine(ctx, text);
+}
+
+void UgAbandonOperation(UgContext &ctx) {
+    ctx.UgState = UgIdle;
+    ctx.Form->Timer1.Enabled = false;
+}
+
 void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue) {
     TGauge &g = ctx.Form->ProgressBar1;
     g.SetMaxValue(maxValue);
@@ -170,6 +193,7 @@ void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue) {
 void UgEndOperation(UgContext &ctx, uint8_t status) {
     ctx.UgRxCount = 0;
     ctx.UgState = UgIdle;
+    ctx.Form->Timer1.Enabled = false;
     TGauge &g = ctx.Form->ProgressBar1;
     g.ForeColor = status == kStatusSuccess ? TColor::Blue : TColor::Red;
     g.SetProgress(g.MaxValue());
@@ -185,12 +209,14 @@ void UgStartUpgrade(UgContext &ctx) {
     ctx.UgBlockCount = static_cast<uint16_t>(span / 1024 + (span % 1024 != 0 ? 1 : 0));
     ctx.UgState = UgUpgradeRunning;
     UgStartProgress(ctx, 2, ctx.UgBlockCount);
+    ArmReplyTimeout(ctx);
     UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
 }
 
 void UgStartVerify(UgContext &ctx) {
     ctx.UgState = UgVerifyRunning;
     UgStartProgress(ctx, 10, 100);
+    ArmReplyTimeout(ctx);
     UgSendVerifyCmd(ctx, UgCmdVerify, ctx.UgEndAddr);
 }
 

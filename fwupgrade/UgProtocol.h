@@ -13,6 +13,12 @@ constexpr uint8_t UgCmdDataBlock = 0xB7;
 constexpr uint8_t UgCmdVerify = 0xBA;
 // Status of a verify reply whose checksums disagree.
 constexpr uint8_t UgStatusChecksumMismatch = 0x34;
+// The message of this status also serves a reply that never came.
+constexpr uint8_t UgStatusTimeout = 0x40;
+// An operation gives up on a reply after 10 s: 500 ticks of the 20 ms Timer1.
+constexpr uint16_t UgReplyTimeoutTicks = 500;
+// Shown when the port hangs up under a running operation.
+inline constexpr const char *UgTextDeviceGone = "通讯设备已断开！";
 // A verify reply carries its four checksum words up to byte 27.
 constexpr uint16_t UgVerifyReplyMinLength = 28;
 
@@ -36,6 +42,11 @@ void UgShowResultMsg(UgContext &ctx, uint8_t status);
 void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue);
 void UgEndOperation(UgContext &ctx, uint8_t status);
 void UgAddInfoLine(UgContext &ctx, const std::string &text);
+// Ends the running operation as failed: gauge red and full, the text in an
+// error box and in the panel.
+void UgFailOperation(UgContext &ctx, const std::string &text);
+// Drops the running operation without a word (a new search replaces it).
+void UgAbandonOperation(UgContext &ctx);
 
 // Upgrade steps 1-2: set up the run and send the first block.
 void UgStartUpgrade(UgContext &ctx);

@@ -2,8 +2,11 @@
 // pseudo-terminal of a simulated programmer, driven by its handlers.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "forms/RecordingDialogs.h"
 #include "fwupgrade/FirmwareData.h"
@@ -24,11 +27,13 @@ class FwUpgradeE2E : public ::testing::Test {
 protected:
     // Starts the tool with the given devices listed in this order.
     void Start(std::vector<TSimDevice *> devices) {
+        listed = std::move(devices);
         UgContext &ctx = program.Context();
-        ctx.DeviceMap = [devices] {
+        // Read at each search: a test may plug another device in.
+        ctx.DeviceMap = [this] {
             TSerialDeviceMap map;
-            for (size_t i = 0; i < devices.size(); ++i)
-                map.push_back({"\\Device\\VCP" + std::to_string(i), devices[i]->PortPath()});
+            for (size_t i = 0; i < listed.size(); ++i)
+                map.push_back({"\\Device\\VCP" + std::to_string(i), listed[i]->PortPath()});
             return map;
         };
         ctx.Pause = [](unsigned) {};
@@ -36,6 +41,8 @@ protected:
         auto receive = program.Comm().OnReceiveData;
         program.Comm().OnReceiveData = [this, receive](TComm &c, const uint8_t *b, uint16_t n) {
             const uint16_t addr = program.Context().UgCurAddr;
+            if (beforeReceive)
+                beforeReceive();
             receive(c, b, n);
             if (program.Context().UgCurAddr != addr)
                 gaugeAtAck.push_back(form.ProgressBar1.Progress());
@@ -71,6 +78,8 @@ protected:
     std::string LastLine() const { return form.InfoMemo.Lines.back(); }
 
     TSimDevice device;
+    std::vector<TSimDevice *> listed;
+    std::function<void()> beforeReceive;
     TPumpQueue queue;
     RecordingDialogs dialogs;
     TFwUpgradeProgram program{queue, dialogs};
@@ -254,12 +263,92 @@ TEST_F(FwUpgradeE2E, RefreshForgetsTheDeviceAndProbesNothing) {
     EXPECT_EQ(device.Counters().Probes, 2u);
 }
 
-TEST_F(FwUpgradeE2E, HangUpRemovesTheFirstPortButKeepsTheDevice) {
+// The programmer's port closes on block 5 of 12, as an unplugged adapter does.
+TEST_F(FwUpgradeE2E, HangUpMidUpgradeFailsVisiblyAndTheReturnedProgrammerIsFound) {
+    const auto lockDir =
+        std::filesystem::path(::testing::TempDir()) / ("fwup-locks-" + std::to_string(getpid()));
+    std::filesystem::remove_all(lockDir);
+    std::filesystem::create_directories(lockDir);
+    program.Comm().SetLockDir(lockDir.string());
     StartAndFind();
+    ASSERT_FALSE(std::filesystem::is_empty(lockDir)); // the open port is locked
+
+    // Armed while the fourth acknowledgement comes in: the fifth block goes
+    // unanswered, and then the device is gone.
+    beforeReceive = [&] {
+        if (program.Context().UgCurAddr == 0x2000 + 3 * 0x400)
+            device.InjectSilence();
+    };
+    dialogs.Calls.clear();
+    form.SpdBtnDownLoad.Click();
+    ASSERT_TRUE(Pump([&] { return device.Counters().RepliesDropped == 1; }));
     device.HangUp();
-    ASSERT_TRUE(Pump([&] { return form.ComboBoxCOM.Items.empty(); }));
-    EXPECT_EQ(program.Context().DeviceFound, 1);
-    EXPECT_TRUE(program.Comm().IsOpen());
+    ASSERT_TRUE(Pump([&] { return !dialogs.Calls.empty(); }));
+
+    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "通讯设备已断开！"}}));
+    EXPECT_EQ(LastLine(), "> 通讯设备已断开！");
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+    EXPECT_EQ(form.ProgressBar1.Progress(), 12);
+    EXPECT_EQ(Packets(0xB7).size(), 5u);
+    EXPECT_EQ(program.Context().UgState, UgIdle);
+    EXPECT_FALSE(form.Timer1.Enabled);
+    // The port is closed and its lock gone; the device is forgotten.
+    EXPECT_FALSE(program.Comm().IsOpen());
+    EXPECT_TRUE(std::filesystem::is_empty(lockDir));
+    EXPECT_EQ(program.Context().DeviceFound, 0);
+    EXPECT_FALSE(form.SpdBtnDownLoad.Enabled);
+    EXPECT_FALSE(form.SpdBtnVerify.Enabled);
+    EXPECT_TRUE(form.ComboBoxCOM.Items.empty());
+
+    // Plugged in again (on another port, as adapters often come back).
+    beforeReceive = nullptr;
+    TSimDevice back;
+    listed = {&back};
+    form.BitBtnFind.Click();
+    ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    EXPECT_EQ(form.ComboBoxCOM.Items, std::vector<std::string>{back.PortPath()});
+    EXPECT_EQ(program.Comm().CommName(), back.PortPath());
+    Upgrade();
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Blue);
+    for (size_t b = 0; b < kSimFwBlocks; ++b)
+        EXPECT_EQ(back.FirmwareBlock(b).size(), kFirmwareBlockSize) << b;
+    std::filesystem::remove_all(lockDir);
+}
+
+// The programmer stops answering without hanging up.
+TEST_F(FwUpgradeE2E, SilentProgrammerEndsTheVerifyAfterTenSecondsAndIsFoundAgain) {
+    StartAndFind();
+    Upgrade();
+    device.InjectSilence(SIZE_MAX);
+    dialogs.Calls.clear();
+    form.SpdBtnVerify.Click();
+    ASSERT_TRUE(Pump([&] { return device.Counters().RepliesDropped == 1; }));
+    queue.Pump();
+    EXPECT_TRUE(form.Timer1.Enabled);
+    for (int tick = 1; tick < 500; ++tick)
+        program.Tick();
+    EXPECT_TRUE(dialogs.Calls.empty()) << "not before 10 s";
+    EXPECT_EQ(program.Context().UgState, UgVerifyRunning);
+    program.Tick(); // 500 ticks of 20 ms
+    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "命令执行超时"}}));
+    EXPECT_EQ(LastLine(), "> 命令执行超时");
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+    EXPECT_EQ(form.ProgressBar1.Progress(), 100);
+    EXPECT_EQ(program.Context().UgState, UgIdle);
+    EXPECT_FALSE(form.Timer1.Enabled);
+    for (int tick = 0; tick < 1000; ++tick)
+        program.Tick();
+    EXPECT_EQ(dialogs.Calls.size(), 1u) << "one time-out, reported once";
+
+    // It answers again: a new search finds it on the same port and both
+    // operations go through.
+    device.ClearFaults();
+    form.BitBtnFind.Click();
+    ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+    EXPECT_EQ(form.ComboBoxCOM.Items, std::vector<std::string>{device.PortPath()});
+    Upgrade();
+    ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
+    EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
 }
 
 TEST_F(FwUpgradeE2E, NoPortNoProbe) {

@@ -271,16 +271,94 @@ TEST_F(UgProtocol, ClearingThePanelDoesNotDisturbARunningUpgrade) {
     EXPECT_EQ(SentPacket()[3], 2);
 }
 
-TEST_F(UgProtocol, HangUpRemovesTheFirstPortOnly) {
-    form.ComboBoxCOM.AddItem("ttyUSB1");
-    form.ComboBoxCOM.AddItem("ttyUSB0");
-    ctx.DeviceFound = 1;
-    SPxComm1RequestHangup(ctx);
-    EXPECT_EQ(form.ComboBoxCOM.Items, std::vector<std::string>{"ttyUSB1"});
-    EXPECT_EQ(ctx.DeviceFound, 1);
+// Idle, a hang-up forgets the device without a message; under an upgrade or
+// a verify it ends the operation as a failure the operator sees.
+TEST_F(UgProtocol, HangUpForgetsTheDeviceAndFailsARunningOperation) {
+    struct Case {
+        void (*start)(UgContext &);
+        int gaugeMax;
+    };
+    for (const Case c : {Case{nullptr, 0}, Case{UgStartUpgrade, 12}, Case{UgStartVerify, 100}}) {
+        form.ComboBoxCOM.ClearItems();
+        form.ComboBoxCOM.AddItem("ttyUSB1");
+        form.ComboBoxCOM.AddItem("ttyUSB0");
+        form.InfoMemo.Clear();
+        dialogs.Calls.clear();
+        Feed(ProbeReply("Pelmor200VLT"));
+        ASSERT_EQ(ctx.DeviceFound, 1);
+        form.InfoMemo.Clear();
+        if (c.start)
+            c.start(ctx);
+        SPxComm1RequestHangup(ctx);
+        EXPECT_EQ(form.ComboBoxCOM.Items, std::vector<std::string>{"ttyUSB1"});
+        EXPECT_EQ(ctx.DeviceFound, 0);
+        EXPECT_FALSE(form.SpdBtnDownLoad.Enabled);
+        EXPECT_FALSE(form.SpdBtnVerify.Enabled);
+        EXPECT_EQ(form.DevLabel.Caption, "设备......");
+        EXPECT_EQ(ctx.UgState, UgIdle);
+        EXPECT_FALSE(form.Timer1.Enabled);
+        if (!c.start) {
+            EXPECT_TRUE(dialogs.Calls.empty());
+            EXPECT_TRUE(form.InfoMemo.Lines.empty());
+            continue;
+        }
+        EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "通讯设备已断开！"}}));
+        EXPECT_EQ(form.InfoMemo.Lines, std::vector<std::string>{"> 通讯设备已断开！"});
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(form.ProgressBar1.Progress(), c.gaugeMax);
+    }
     SPxComm1RequestHangup(ctx);
     SPxComm1RequestHangup(ctx);
     EXPECT_TRUE(form.ComboBoxCOM.Items.empty());
+}
+
+// Each request has 10 s (500 ticks) for its reply, counted from when it goes out.
+TEST_F(UgProtocol, EveryReplyHasTenSecondsOfTimerTicks) {
+    ctx.DeviceFound = 1;
+    UgStartUpgrade(ctx);
+    for (int ack = 1; ack <= 3; ++ack) {
+        for (int tick = 1; tick < UgReplyTimeoutTicks; ++tick)
+            Timer1Timer(ctx);
+        ASSERT_EQ(ctx.UgState, UgUpgradeRunning) << ack;
+        Feed(StatusReply(0xB7, 0));
+        ASSERT_EQ(SentPacket()[3], ack);
+    }
+    EXPECT_TRUE(dialogs.Calls.empty());
+    for (int tick = 1; tick < UgReplyTimeoutTicks; ++tick)
+        Timer1Timer(ctx);
+    EXPECT_TRUE(dialogs.Calls.empty());
+    EXPECT_TRUE(form.Timer1.Enabled);
+    Timer1Timer(ctx);
+    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "命令执行超时"}}));
+    EXPECT_EQ(form.InfoMemo.Lines, std::vector<std::string>{"> 命令执行超时"});
+    EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+    EXPECT_EQ(form.ProgressBar1.Progress(), 12);
+    EXPECT_EQ(ctx.UgState, UgIdle);
+    EXPECT_FALSE(form.Timer1.Enabled);
+    // A late reply after the time-out moves nothing on.
+    Feed(StatusReply(0xB7, 0));
+    EXPECT_EQ(ctx.UgCurAddr, 0x2C00);
+    EXPECT_EQ(dialogs.Calls.size(), 1u);
+}
+
+// A finished operation and one a new search replaced leave no time-out behind.
+TEST_F(UgProtocol, NoTimeOutAfterTheOperationEndsOrASearchReplacesIt) {
+    ctx.DeviceMap = [] { return TSerialDeviceMap{}; };
+    ctx.DeviceFound = 1;
+    UgStartVerify(ctx);
+    Feed(VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C));
+    EXPECT_FALSE(form.Timer1.Enabled);
+    for (auto search : {BitBtnFindClick, BitBtnFreshClick}) {
+        UgStartUpgrade(ctx);
+        EXPECT_TRUE(form.Timer1.Enabled);
+        search(ctx);
+        EXPECT_FALSE(form.Timer1.Enabled);
+        EXPECT_EQ(ctx.UgState, UgIdle);
+    }
+    dialogs.Calls.clear();
+    for (int tick = 0; tick < 2 * UgReplyTimeoutTicks; ++tick)
+        Timer1Timer(ctx);
+    EXPECT_TRUE(dialogs.Calls.empty());
 }
 
 TEST_F(UgProtocol, AboutBoxIsShownModally) {
