@@ -38,6 +38,8 @@ TFwUpgradeWindow::TFwUpgradeWindow(TFwUpgradeProgram &program, QWidget *parent)
     // The design's client area below the menu bar, measured once it has its menus.
     setFixedSize(Program.Form().Width, Program.Form().Height + menuBar()->sizeHint().height());
     WirePort();
+    Timer1 = new QTimer(this);
+    connect(Timer1, &QTimer::timeout, this, [this] { RunEvent([this] { Program.Tick(); }); });
     Program.Context().CloseWindow = [this] { close(); };
     ShowModel();
 }
@@ -136,6 +138,17 @@ void TFwUpgradeWindow::ShowModel() {
     if (windowTitle() != title)
         setWindowTitle(title);
     Binder.Refresh();
+    SyncTimer();
+}
+
+void TFwUpgradeWindow::SyncTimer() {
+    const TTimer &t = Program.Form().Timer1;
+    if (t.Enabled == Timer1->isActive())
+        return;
+    if (t.Enabled)
+        Timer1->start(t.Interval);
+    else
+        Timer1->stop();
 }
 
 QAbstractButton *TFwUpgradeWindow::Widget(const TButton &b) const {

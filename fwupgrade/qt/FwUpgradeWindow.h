@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QTimer;
 class MemoView;
 class GaugeView;
 
@@ -38,6 +39,7 @@ public:
     GaugeView *Gauge() const { return ProgressBar1; }
     QLabel *DeviceLabel() const { return DevLabel; }
     QMenu *InfoPopup() const;
+    QTimer *Timer() const { return Timer1; }
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -48,6 +50,7 @@ private:
     void BuildMenus();
     void WirePort();
     void MakeButton(TButton &b, QWidget *parent, bool speed);
+    void SyncTimer();
 
     TFwUpgradeProgram &Program;
     ViewBinder Binder;
@@ -57,6 +60,7 @@ private:
     QComboBox *ComboBoxCOM = nullptr;
     MemoView *InfoMemo = nullptr;
     GaugeView *ProgressBar1 = nullptr;
+    QTimer *Timer1 = nullptr;
     std::map<const TButton *, QAbstractButton *> Buttons;
     std::map<const TMenuItem *, QAction *> Actions;
 };

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
@@ -148,6 +149,41 @@ private slots:
         QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
         QCOMPARE(x.window.Gauge()->value(), 100);
         QCOMPARE(x.window.Gauge()->BarColour(), QtColor(TColor::Red));
+    }
+
+    // The window's 20 ms timer runs only while an operation waits, and its
+    // ticks reach the handler: an overdue verify fails in the widgets. A
+    // hang-up under an upgrade fails the same way.
+    void TimerAndHangUpEndAnOperationInTheWidgets() {
+        Fixture x;
+        x.program.Context().UgStartAddr = 0x2000;
+        x.program.Context().UgEndAddr = 0x4FFF;
+        QTimer *timer = x.window.Timer();
+        QVERIFY(timer);
+        QVERIFY(!timer->isActive());
+        x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
+        x.window.Widget(x.f.SpdBtnVerify)->click();
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 20);
+        x.program.Context().UgTimeout = 2; // the last ticks of the 10 s
+        QTRY_COMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"命令执行超时"});
+        QVERIFY(!timer->isActive());
+        QCOMPARE(x.window.Gauge()->value(), 100);
+        QCOMPARE(x.window.Gauge()->BarColour(), QtColor(TColor::Red));
+        QVERIFY(x.window.Memo()->Text().endsWith(QString::fromUtf8("> 命令执行超时")));
+
+        x.dialogs.Calls.clear();
+        x.window.Widget(x.f.SpdBtnDownLoad)->click();
+        QVERIFY(timer->isActive());
+        x.program.Comm().OnRequestHangup(x.program.Comm());
+        QCOMPARE(x.dialogs.Texts(Kind::Error), std::vector<std::string>{"通讯设备已断开！"});
+        QVERIFY(!timer->isActive());
+        QCOMPARE(x.window.Gauge()->value(), 12);
+        QCOMPARE(x.window.Gauge()->BarColour(), QtColor(TColor::Red));
+        QVERIFY(x.window.Memo()->Text().endsWith(QString::fromUtf8("> 通讯设备已断开！")));
+        QVERIFY(!x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
+        QVERIFY(!x.window.Widget(x.f.SpdBtnVerify)->isEnabled());
+        QCOMPARE(x.window.DeviceLabel()->text(), QString::fromUtf8("设备......"));
     }
 
     void PopupClearsTheInformationPanel() {
