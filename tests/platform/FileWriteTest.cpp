@@ -2,20 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <iterator>
+#include <latch>
+#include <optional>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/platform/FileSizeLimit.h"
+#include "tests/platform/SysCallWatch.h"
 
 namespace fs = std::filesystem;
 
@@ -28,12 +38,19 @@ struct FileWrite : ::testing::Test {
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(Dir);
         fs::create_directories(Dir);
+        Dir = fs::canonical(Dir);
+        SysCallWatch().Under = Dir.string() + "/";
     }
     ~FileWrite() override {
+        SysCallWatch().Reset();
         std::error_code ec;
         fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(Dir, ec);
+        if (!Elsewhere.empty())
+            fs::remove_all(Elsewhere, ec);
     }
+    fs::path Elsewhere; // a folder outside Dir the test made
+    static constexpr uid_t kNobody = 65534;
     static std::string Read(const fs::path &p) {
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -52,6 +69,76 @@ struct FileWrite : ::testing::Test {
         struct stat st {};
         EXPECT_EQ(::stat(p.c_str(), &st), 0);
         return st.st_mode & 07777;
+    }
+    static struct stat StatOf(const fs::path &p) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+        return st;
+    }
+    // Runs `step` in a child process as `uid`; true when it succeeded there.
+    static bool AsUser(uid_t uid, const std::function<bool()> &step) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const bool ok =
+                ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 && step();
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = -1;
+        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    static std::optional<std::string> Xattr(const fs::path &p, const char *name) {
+        std::string value(65536, '\0');
+        const ssize_t n = ::lgetxattr(p.c_str(), name, value.data(), value.size());
+        if (n < 0)
+            return std::nullopt;
+        value.resize(static_cast<size_t>(n));
+        return value;
+    }
+    static bool SetXattr(const fs::path &p, const char *name, const std::string &value) {
+        return ::lsetxattr(p.c_str(), name, value.data(), value.size(), 0) == 0;
+    }
+    // An ACL in the kernel's form: (tag, permissions, id) in the order of tags.
+    static std::string Acl(std::initializer_list<std::tuple<uint16_t, uint16_t, uint32_t>> entries) {
+        std::string acl("\x02\0\0\0", 4);
+        auto put = [&](uint32_t v, int bytes) {
+            for (int b = 0; b < bytes; ++b)
+                acl += static_cast<char>((v >> (8 * b)) & 0xFF);
+        };
+        for (const auto &[tag, perm, id] : entries) {
+            put(tag, 2);
+            put(perm, 2);
+            put(id, 4);
+        }
+        return acl;
+    }
+    static constexpr uint32_t kNoId = 0xFFFFFFFF;
+    // rw- for the owner, r-- for nobody and the group, nothing for others.
+    static std::string FileAcl() {
+        return Acl(
+            {{0x01, 6, kNoId}, {0x02, 4, kNobody}, {0x04, 4, kNoId}, {0x10, 4, kNoId}, {0x20, 0, kNoId}});
+    }
+    // A folder whose file system keeps user attributes and ACLs: the test
+    // folder's, or the first other that does.
+    fs::path XattrFolder() {
+        const std::string own = "pelmor-filewrite-xattr-" + std::to_string(::getpid());
+        for (const fs::path &base : {Dir, fs::path("/dev/shm"), fs::path("/var/tmp"), fs::current_path()}) {
+            const fs::path folder = base == Dir ? Dir / "xattr" : base / own;
+            std::error_code ec;
+            fs::create_directories(folder, ec);
+            const fs::path probe = folder / "probe";
+            Write(probe, "");
+            const bool ok =
+                SetXattr(probe, "user.probe", "1") && SetXattr(probe, "system.posix_acl_access", FileAcl());
+            fs::remove(probe, ec);
+            if (ok) {
+                if (base != Dir)
+                    Elsewhere = folder;
+                return folder;
+            }
+            fs::remove_all(folder, ec);
+        }
+        ADD_FAILURE() << "no folder here keeps user attributes and ACLs";
+        return Dir;
     }
 };
 
@@ -148,6 +235,308 @@ TEST_F(FileWrite, ADeviceIsWrittenAsAStreamNotReplaced) {
         ASSERT_EQ(::stat("/dev/null", &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode));
     }
+}
+
+// Umask for a scope.
+struct TUmask {
+    explicit TUmask(mode_t mask) : Old(::umask(mask)) {}
+    ~TUmask() { ::umask(Old); }
+    TUmask(const TUmask &) = delete;
+    TUmask &operator=(const TUmask &) = delete;
+    mode_t Old;
+};
+
+TEST_F(FileWrite, TheTemporaryFileIsPrivateWhileWrittenAndReachesTheDiskBeforeItIsPutInPlace) {
+    const auto file = Dir / "f.log";
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char *what;
+        TFileWriteMode mode;
+        std::optional<mode_t> oldMode; // none: no file yet
+        uid_t oldOwner;
+        mode_t mask;
+        mode_t finalMode;
+    };
+    const Case cases[] = {
+        {"a private file replaced", TFileWriteMode::Replace, 0600, ::geteuid(), 022, 0600},
+        {"another user's readable file replaced", TFileWriteMode::Replace, 0644, root ? kNobody : ::geteuid(),
+         022, 0644},
+        {"a new file", TFileWriteMode::Replace, std::nullopt, ::geteuid(), 022, 0644},
+        {"a new file appended to", TFileWriteMode::Append, std::nullopt, ::geteuid(), 027, 0640},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(file);
+        if (c.oldMode) {
+            Write(file, "old");
+            ASSERT_EQ(::chmod(file.c_str(), *c.oldMode), 0);
+            ASSERT_EQ(::chown(file.c_str(), c.oldOwner, c.oldOwner == ::geteuid() ? ::getegid() : c.oldOwner),
+                      0);
+        }
+        SysCallWatch().Taken();
+        {
+            TUmask mask(c.mask);
+            ASSERT_FALSE(WriteWholeFile(file.string(), "new content", c.mode));
+        }
+        const auto calls = SysCallWatch().Taken();
+
+        // The one file written other than the target is the temporary one.
+        std::string temp;
+        for (const auto &call : calls)
+            if (call.Path != file.string() && call.Op == "write")
+                temp = call.Path;
+        ASSERT_FALSE(temp.empty());
+        size_t lastWrite = 0, sync = 0, put = 0;
+        for (size_t i = 0; i < calls.size(); ++i) {
+            const auto &call = calls[i];
+            if (call.Path != temp)
+                continue;
+            SCOPED_TRACE(call.Op + " #" + std::to_string(i));
+            // Nobody but its creator can open it while the content goes in,
+            // and no other class before it takes the final mode.
+            if (call.Op == "write" || call.Op == "fchmod" || call.Op == "fchown") {
+                EXPECT_EQ(call.Mode & 077, 0u);
+            }
+            if (call.Op == "write") {
+                EXPECT_EQ(call.Uid, ::geteuid());
+            }
+            if (call.Op == "write")
+                lastWrite = i + 1;
+            else if (call.Op == "fsync")
+                sync = i + 1;
+            else if (call.To == file.string() && !put) {
+                put = i + 1;
+                EXPECT_EQ(call.Mode, c.finalMode);
+                EXPECT_EQ(call.Uid, c.oldOwner);
+            }
+        }
+        EXPECT_GT(sync, lastWrite);
+        EXPECT_GT(put, sync);
+        EXPECT_EQ(Read(file), "new content");
+        EXPECT_EQ(ModeOf(file), c.finalMode);
+        EXPECT_EQ(StatOf(file).st_uid, c.oldOwner);
+        EXPECT_EQ(Names(), std::vector<std::string>{"f.log"});
+    }
+}
+
+TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByte) {
+    const auto file = Dir / "f.log";
+    struct Case {
+        const char *what;
+        size_t oldSize, newSize;
+        bool failTheSync; // else the disk fills during the write
+    };
+    const Case cases[] = {
+        {"shorter content, the sync after the cut fails", 5000, 100, true},
+        {"longer content, the sync fails", 5000, 8000, true},
+        {"empty content, the sync fails", 5000, 0, true},
+        {"longer content, the disk fills", 5000, 9000, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto &e : fs::directory_iterator(Dir))
+            fs::remove(e.path());
+        std::string old(c.oldSize, '\0');
+        for (size_t i = 0; i < old.size(); ++i)
+            old[i] = static_cast<char>(1 + i * 7 % 251);
+        Write(file, old);
+        fs::create_hard_link(file, Dir / "second.log");
+        const ino_t ino = StatOf(file).st_ino;
+        bool failed = false;
+        SysCallWatch().Fsync = [&](int fd) {
+            struct stat st {};
+            if (!c.failTheSync || failed || ::fstat(fd, &st) != 0 || st.st_ino != ino)
+                return 0;
+            failed = true;
+            return EIO;
+        };
+        std::optional<TFileWriteError> err;
+        {
+            TFileSizeLimit full(c.failTheSync ? RLIM_INFINITY : 6000);
+            err = WriteWholeFile(file.string(), std::string(c.newSize, 'n'), TFileWriteMode::Replace);
+        }
+        SysCallWatch().Fsync = nullptr;
+        ASSERT_TRUE(err);
+        EXPECT_EQ(err->Step, TFileWriteStep::Write);
+        EXPECT_EQ(err->Errno, c.failTheSync ? EIO : EFBIG);
+        EXPECT_EQ(failed, c.failTheSync);
+        EXPECT_TRUE(Read(file) == old)
+            << "the file holds " << Read(file).size() << " bytes, not the old ones";
+        EXPECT_EQ(StatOf(file).st_ino, ino);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"f.log", "second.log"}));
+    }
+}
+
+TEST_F(FileWrite, AReplacementKeepsTheAttributesAndAclOrTheFileIsWrittenInPlace) {
+    const fs::path folder = XattrFolder();
+    const auto file = folder / "f.bin";
+    const std::string binary("\0\x01\xFF", 3);
+    for (const bool copyRefused : {false, true}) {
+        SCOPED_TRACE(copyRefused ? "the attributes cannot be copied" : "the attributes are copied");
+        fs::remove(file);
+        Write(file, "old");
+        ASSERT_TRUE(SetXattr(file, "user.note", "keep me"));
+        ASSERT_TRUE(SetXattr(file, "user.binary", binary));
+        ASSERT_TRUE(SetXattr(file, "system.posix_acl_access", FileAcl()));
+        const auto acl = Xattr(file, "system.posix_acl_access");
+        const mode_t mode = ModeOf(file);
+        const ino_t ino = StatOf(file).st_ino;
+        if (copyRefused)
+            SysCallWatch().Fsetxattr = [](const char *) { return EPERM; };
+        EXPECT_FALSE(WriteWholeFile(file.string(), "new", TFileWriteMode::Replace));
+        SysCallWatch().Fsetxattr = nullptr;
+        EXPECT_EQ(Read(file), "new");
+        EXPECT_EQ(Xattr(file, "user.note"), "keep me");
+        EXPECT_EQ(Xattr(file, "user.binary"), binary);
+        EXPECT_EQ(Xattr(file, "system.posix_acl_access"), acl);
+        EXPECT_EQ(ModeOf(file), mode);
+        if (copyRefused) {
+            EXPECT_EQ(StatOf(file).st_ino, ino);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+    }
+
+    // A new file under a default ACL gets what a plain open gives it: the
+    // umask plays no part, and the private temporary file leaves no trace.
+    const auto acls = folder / "acls";
+    fs::create_directory(acls);
+    ASSERT_TRUE(SetXattr(
+        acls, "system.posix_acl_default",
+        Acl({{0x01, 7, kNoId}, {0x02, 5, kNobody}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 5, kNoId}})));
+    TUmask mask(077);
+    const auto plain = acls / "plain.log";
+    const int fd = ::open(plain.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const auto fresh = acls / "fresh.log";
+    EXPECT_FALSE(WriteWholeFile(fresh.string(), "x", TFileWriteMode::Replace));
+    EXPECT_EQ(ModeOf(fresh), ModeOf(plain));
+    EXPECT_EQ(ModeOf(fresh), 0664u);
+    EXPECT_EQ(Xattr(fresh, "system.posix_acl_access"), Xattr(plain, "system.posix_acl_access"));
+}
+
+TEST_F(FileWrite, ALinkIsFollowedOnlyWhereTheKernelWouldLetAnOpenFollowIt) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can place a link owned by another user";
+    struct Case {
+        const char *what;
+        mode_t folderMode;
+        uid_t folderOwner, linkOwner;
+        bool throughFolder; // the link names a folder in the middle of the name
+        bool followed;
+    };
+    const Case cases[] = {
+        {"another user's link in a sticky world-writable folder", 01777, 0, kNobody, false, false},
+        {"another user's link to a folder there", 01777, 0, kNobody, true, false},
+        {"the user's own link there", 01777, 0, 0, false, true},
+        {"a link owned by the folder's owner", 01777, kNobody, kNobody, false, true},
+        {"another user's link in a folder that is not sticky", 0777, 0, kNobody, false, true},
+        {"another user's link to a folder in a folder that is not sticky", 0777, 0, kNobody, true, true},
+    };
+    const auto inner = Dir / "inner";
+    const auto target = inner / "secret.log";
+    const auto shared = Dir / "shared";
+    for (const auto &c : cases)
+        for (const auto mode : {TFileWriteMode::Replace, TFileWriteMode::Append}) {
+            SCOPED_TRACE(std::string(c.what) +
+                         (mode == TFileWriteMode::Append ? ", appended" : ", replaced"));
+            fs::remove_all(inner);
+            fs::remove_all(shared);
+            fs::create_directories(inner);
+            Write(target, "root's own");
+            ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+            fs::create_directory(shared);
+            ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
+            ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+            const auto link = shared / "link";
+            const fs::path pointsAt = c.throughFolder ? inner : target;
+            ASSERT_TRUE(AsUser(c.linkOwner, [&] { return ::symlink(pointsAt.c_str(), link.c_str()) == 0; }));
+            ASSERT_EQ(StatOf(link).st_uid, c.linkOwner);
+            const fs::path name = c.throughFolder ? link / "secret.log" : link;
+
+            const auto err = WriteWholeFile(name.string(), "written", mode);
+            EXPECT_TRUE(fs::is_symlink(link));
+            EXPECT_EQ(ModeOf(target), 0600u);
+            if (c.followed) {
+                EXPECT_FALSE(err);
+                EXPECT_EQ(Read(target), mode == TFileWriteMode::Append ? "root's ownwritten" : "written");
+            } else {
+                ASSERT_TRUE(err);
+                EXPECT_EQ(err->Step, TFileWriteStep::Create);
+                EXPECT_EQ(err->Errno, EACCES);
+                EXPECT_EQ(Read(target), "root's own");
+                EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 1);
+                EXPECT_EQ(std::distance(fs::directory_iterator(inner), {}), 1);
+            }
+        }
+}
+
+TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
+    const auto file = Dir / "new.log";
+    struct Case {
+        const char *what;
+        TFileWriteMode mode;
+        bool appears;
+        int renameErr, linkErr; // a file system without the call
+    };
+    const Case cases[] = {
+        {"appended", TFileWriteMode::Append, true, 0, 0},
+        {"replaced", TFileWriteMode::Replace, true, 0, 0},
+        {"appended, linked into place", TFileWriteMode::Append, true, EINVAL, 0},
+        {"appended, created directly", TFileWriteMode::Append, true, EINVAL, EPERM},
+        {"replaced, linked into place", TFileWriteMode::Replace, true, EINVAL, 0},
+        {"nothing appears, linked into place", TFileWriteMode::Replace, false, EINVAL, 0},
+        {"nothing appears, created directly", TFileWriteMode::Replace, false, EINVAL, EPERM},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(file);
+        bool appeared = false;
+        SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+            if (to != file.string())
+                return 0;
+            if (c.appears && !appeared) {
+                appeared = true;
+                Write(file, "theirs\n");
+            }
+            if (op == "renameat2")
+                return c.renameErr;
+            return op == "linkat" ? c.linkErr : 0;
+        };
+        const TUmask mask(022);
+        EXPECT_FALSE(WriteWholeFile(file.string(), "ours\n", c.mode));
+        SysCallWatch().PutInPlace = nullptr;
+        EXPECT_EQ(appeared, c.appears);
+        EXPECT_EQ(Read(file), c.mode == TFileWriteMode::Append ? "theirs\nours\n" : "ours\n");
+        EXPECT_EQ(ModeOf(file), 0644u);
+        EXPECT_EQ(StatOf(file).st_nlink, 1u);
+        EXPECT_EQ(Names(), std::vector<std::string>{"new.log"});
+    }
+}
+
+TEST_F(FileWrite, TwoWritersAppendingToAMissingLogBothKeepTheirLines) {
+    const auto log = Dir / "shared.log";
+    SysCallWatch().Under.clear();
+    int lost = 0;
+    for (int round = 0; round < 100; ++round) {
+        fs::remove(log);
+        std::latch start(2);
+        std::optional<TFileWriteError> errs[2];
+        auto writer = [&](int who) {
+            start.arrive_and_wait();
+            errs[who] = WriteWholeFile(log.string(), who ? "B\n" : "A\n", TFileWriteMode::Append);
+        };
+        std::thread a(writer, 0), b(writer, 1);
+        a.join();
+        b.join();
+        EXPECT_FALSE(errs[0]);
+        EXPECT_FALSE(errs[1]);
+        const std::string text = Read(log);
+        if (text != "A\nB\n" && text != "B\nA\n")
+            ++lost;
+    }
+    EXPECT_EQ(lost, 0) << "rounds that lost a writer's line";
+    EXPECT_EQ(Names(), std::vector<std::string>{"shared.log"});
 }
 
 } // namespace
