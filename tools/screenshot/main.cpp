@@ -10,9 +10,16 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/VltProgram.h"
 #include "app/qt/AboutDialog.h"
@@ -45,6 +52,79 @@ bool Save(const QImage &image, const QString &dir, const char *name) {
     return ok;
 }
 
+// The working folder's path shows in the pictures, so its name is fixed. /tmp
+// is shared: the folder must be a directory of our own that no one else can
+// enter. A run at the same time waits for the lock; one that finished in the
+// meantime removed the folder, and the next one makes it anew.
+int LockWorkDir(const char *path, std::string &why) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (mkdir(path, 0700) != 0 && errno != EEXIST) {
+            why = std::strerror(errno);
+            return -1;
+        }
+        const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            why = std::strerror(errno);
+            return -1;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+            (st.st_mode & 077) != 0) {
+            close(fd);
+            why = "not a folder of this user that only it can enter";
+            return -1;
+        }
+        if (flock(fd, LOCK_EX) != 0) {
+            why = std::strerror(errno);
+            close(fd);
+            return -1;
+        }
+        struct stat now {};
+        if (lstat(path, &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino)
+            return fd;
+        close(fd);
+    }
+    why = "it keeps being replaced";
+    return -1;
+}
+
+// Leftovers of a run that did not finish.
+void EmptyDir(const QString &path) {
+    QDir dir(path);
+    for (const QFileInfo &e :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (e.isDir() && !e.isSymLink())
+            QDir(e.filePath()).removeRecursively();
+        else
+            dir.remove(e.fileName());
+    }
+}
+
+// Runs `start` with the devices' replies taken one channel after another, so
+// that the panel's lines come in the same order on every run: the first reply
+// of every device but the first is held and let go once the channel before it
+// is done.
+bool InChannelOrder(TSimGang &gang, const std::function<void()> &start,
+                    const std::function<bool(size_t)> &done) {
+    for (size_t i = 1; i < gang.Size(); ++i)
+        gang.Device(i).InjectHold();
+    start();
+    bool ok = true;
+    for (size_t i = 0; i < gang.Size() && ok; ++i) {
+        TSimDevice &device = gang.Device(i);
+        if (i > 0) {
+            ok = WaitUntil([&] { return device.HoldsReply(); });
+            device.ReleaseHeld();
+        }
+        ok = ok && WaitUntil([&] { return done(i); });
+        if (!ok)
+            std::fprintf(stderr, "device %zu did not answer in turn\n", i + 1);
+    }
+    for (size_t i = 1; i < gang.Size() && !ok; ++i)
+        gang.Device(i).ClearFaults();
+    return ok;
+}
+
 // Runs `act` inside the next modal window, once it is on the screen.
 void InNextModal(std::function<void(QWidget *)> act) {
     QTimer::singleShot(20, [act] {
@@ -66,9 +146,14 @@ int main(int argc, char **argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const QString out = argc > 1 ? QString(argv[1]) : QString(".");
     QDir().mkpath(out);
-    const QString work =
-        QDir::tempPath() + "/pelmor-screenshot-" + QString::number(QCoreApplication::applicationPid());
-    QDir().mkpath(work);
+    const QString work = "/tmp/pelmor-screenshot";
+    std::string why;
+    const int workLock = LockWorkDir(qPrintable(work), why);
+    if (workLock < 0) {
+        std::fprintf(stderr, "cannot use %s as a working folder: %s\n", qPrintable(work), why.c_str());
+        return 1;
+    }
+    EmptyDir(work);
 
     TSimGang gang(4);
     TFixedClock clock({2026, 12, 7, 9, 30, 0, 0});
@@ -91,9 +176,8 @@ int main(int argc, char **argv) {
     });
     answer.start(50);
 
-    main.show();
-    WaitUntil([&] { return ctx.ChannelConnected == std::array<uint8_t, 4>{1, 1, 1, 1}; });
-    bool ok = true;
+    bool ok = InChannelOrder(
+        gang, [&] { main.show(); }, [&](size_t i) { return ctx.ChannelConnected[i] != 0; });
 
     // The chip menu, open beside the chip button; the menu is its own window,
     // so it is painted onto the picture where it opened.
@@ -143,11 +227,15 @@ int main(int argc, char **argv) {
                 return false;
         return true;
     };
-    for (TButton *b : {&form.SpdBtnDownLoad, &form.SpdBtnProg, &form.SpeedButtonRD}) {
-        main.Run([b] { b->Click(); });
-        WaitUntil(idle);
+    for (TButton *b : {&form.SpdBtnDownLoad, &form.SpdBtnProg}) {
+        ok &= InChannelOrder(
+            gang, [&] { main.Run([b] { b->Click(); }); }, [&](size_t i) { return ctx.ChannelBusy[i] == 0; });
         Pause(200);
     }
+    // Reading takes the first channel only.
+    main.Run([&] { form.SpeedButtonRD.Click(); });
+    ok &= WaitUntil(idle);
+    Pause(200);
     // A failed run leaves its channel's bar red; another run is under way.
     gang.Device(3).SendProgressReport(0xF0, 0x15, 0, 0);
     WaitUntil([&] { return form.GaugeBar4.ForeColor == TColor::Red; });
@@ -182,5 +270,6 @@ int main(int argc, char **argv) {
     form.LogCfgForm.CheckBoxLog.SetChecked(false); // leave no log behind
     main.close();
     QDir(work).removeRecursively();
+    close(workLock);
     return ok ? 0 : 1;
 }

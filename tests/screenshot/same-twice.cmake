@@ -1,0 +1,33 @@
+# Runs pelmor-screenshot twice and checks that both runs wrote the same bytes,
+# so that regenerating the committed pictures changes nothing.
+#   cmake -DTOOL=<pelmor-screenshot> -DWORK=<scratch folder> -P same-twice.cmake
+foreach(var TOOL WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${WORK}")
+foreach(run a b)
+  execute_process(COMMAND "${TOOL}" "${WORK}/${run}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out
+                  TIMEOUT 300)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "run ${run} failed (${rc}):\n${out}")
+  endif()
+endforeach()
+file(GLOB pictures RELATIVE "${WORK}/a" "${WORK}/a/*.png")
+list(LENGTH pictures count)
+if(count LESS 7)
+  message(FATAL_ERROR "only ${count} pictures written: ${pictures}")
+endif()
+set(differ "")
+foreach(picture IN LISTS pictures)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${WORK}/a/${picture}" "${WORK}/b/${picture}"
+                  RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    list(APPEND differ "${picture}")
+  endif()
+endforeach()
+if(differ)
+  message(FATAL_ERROR "the two runs wrote different pictures: ${differ} (kept in ${WORK})")
+endif()
+file(REMOVE_RECURSE "${WORK}")
