@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 TEST_DIR ?= build-test
 APP_DIR ?= build
 
-.PHONY: deps test build clean demo demo-real screenshots
+.PHONY: deps test build clean demo demo-real demo-fwupgrade screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -18,12 +18,16 @@ build: deps
 	cmake -S . -B $(APP_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMOR_BUILD_TESTS=OFF
 	cmake --build $(APP_DIR) -j $(JOBS)
 
-# The gang programmer with four simulated programmers; demo-real: with the attached ones.
+# The gang programmer with four simulated programmers; demo-real: with the attached ones;
+# demo-fwupgrade: the firmware upgrade tool with one simulated programmer.
 demo:
 	./scripts/demo.sh
 
 demo-real:
 	./scripts/demo.sh --real
+
+demo-fwupgrade:
+	./scripts/demo.sh --fwupgrade
 
 # Pictures of the windows, offscreen, into docs/screenshots.
 screenshots: deps
