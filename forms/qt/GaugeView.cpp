@@ -13,6 +13,12 @@ double Luminance(const QColor &c) {
     return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
 }
 
+// A colour as a disabled control shows it: its grey, halfway to `ground`.
+QColor Greyed(const QColor &c, const QColor &ground) {
+    const int grey = qGray(c.rgb());
+    return QColor((grey + ground.red()) / 2, (grey + ground.green()) / 2, (grey + ground.blue()) / 2);
+}
+
 } // namespace
 
 GaugeView::GaugeView(QWidget *parent) : QProgressBar(parent) {
@@ -27,6 +33,8 @@ bool GaugeView::event(QEvent *e) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     if (e->type() == QEvent::FontChange)
         Labels.clear();
+    if (e->type() == QEvent::EnabledChange)
+        update();
     return handled;
 }
 
@@ -74,9 +82,12 @@ void GaugeView::paintEvent(QPaintEvent *) {
     const double ratio = span > 0 ? std::clamp((double(value()) - minimum()) / span, 0.0, 1.0) : 0.0;
     const QRect bar(contents.left(), contents.top(), int(contents.width() * ratio), contents.height());
     const QRect trough(bar.right() + 1, contents.top(), contents.right() - bar.right(), contents.height());
-    const QColor barColour = BarColour();
+    // Disabled (its programmer hung up): greyed like any disabled control.
+    const bool enabled = isEnabled();
+    const QColor ground = palette().color(QPalette::Disabled, QPalette::Window);
+    const QColor barColour = enabled ? BarColour() : Greyed(BarColour(), ground);
     p.fillRect(bar, barColour);
-    p.fillRect(trough, Qt::white);
+    p.fillRect(trough, enabled ? QColor(Qt::white) : ground);
 
     const QString label = text();
     if (!isTextVisible() || label.isEmpty())
@@ -89,9 +100,9 @@ void GaugeView::paintEvent(QPaintEvent *) {
                      frame.y() + (frame.height() - text.size().height()) / 2);
     // The text lies inside the frame: the trough and the bar split it.
     p.setClipRect(trough);
-    p.setPen(palette().color(QPalette::Text));
+    p.setPen(palette().color(QPalette::Text)); // the disabled group when disabled
     p.drawStaticText(at, text);
     p.setClipRect(bar);
-    p.setPen(ReadableOn(barColour));
+    p.setPen(enabled ? ReadableOn(barColour) : Greyed(ReadableOn(barColour), barColour));
     p.drawStaticText(at, text);
 }

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,6 +28,7 @@
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/MemoView.h"
+#include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
 
 namespace fs = std::filesystem;
@@ -305,6 +307,52 @@ private slots:
             } else {
                 QVERIFY2(dark > 10, qPrintable(QString("dark text pixels: %1").arg(dark)));
             }
+        }
+    }
+    // A gauge whose programmer hung up is disabled and reads so: bar, trough
+    // and text greyed. Enabled again, it is drawn as before to the pixel.
+    void aDisabledGaugeIsGreyed() {
+        Station s;
+        QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
+        auto *gauge = static_cast<QProgressBar *>(s.W("GaugeBar2"));
+        for (TColor colour : {TColor::Blue, TColor::Red}) {
+            s.Main().Run([&] {
+                TGauge &g = s.Form().GaugeBar2;
+                g.Enabled = true;
+                g.ForeColor = colour;
+                g.SetMaxValue(100);
+                g.SetProgress(50);
+            });
+            const QImage enabled = gauge->grab().toImage();
+            s.Main().Run([&] { s.Form().GaugeBar2.Enabled = false; });
+            QVERIFY(!gauge->isEnabled());
+            const QImage disabled = gauge->grab().toImage();
+            s.Main().Run([&] { s.Form().GaugeBar2.Enabled = true; });
+            QCOMPARE(gauge->grab().toImage(), enabled);
+
+            // Samples away from the centred label: on the bar and in the trough.
+            const int y = disabled.height() / 2;
+            const QPoint onBar(4, y), inTrough(disabled.width() - 5, y);
+            const QColor bar = disabled.pixelColor(onBar), trough = disabled.pixelColor(inTrough);
+            const QColor barBefore = enabled.pixelColor(onBar);
+            QCOMPARE(barBefore, QtColor(colour));
+            QCOMPARE(enabled.pixelColor(inTrough), QColor(Qt::white));
+            auto grey = [](const QColor &c) {
+                return std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) <=
+                       8;
+            };
+            QVERIFY2(grey(bar), qPrintable(bar.name()));
+            QVERIFY2(grey(trough), qPrintable(trough.name()));
+            QVERIFY2(trough != QColor(Qt::white), qPrintable(trough.name()));
+            // Still a bar: it stands apart from the trough.
+            QVERIFY2(trough.lightness() - bar.lightness() >= 40,
+                     qPrintable(bar.name() + " " + trough.name()));
+            // The label is drawn softer than on an enabled gauge: no black pixel on the trough side.
+            int black = 0;
+            for (int x = disabled.width() / 2; x < disabled.width() - 2; ++x)
+                for (int yy = 2; yy < disabled.height() - 2; ++yy)
+                    black += disabled.pixelColor(x, yy).lightness() < 60;
+            QCOMPARE(black, 0);
         }
     }
     // Replies in a burst are shown together at the window's pace, but the
