@@ -341,11 +341,17 @@ void ViewBinder::Bind(TEdit &m, QLineEdit *w) {
 void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
     w->setEditable(true);
     w->setInsertPolicy(QComboBox::NoInsert);
-    // A narrow field shows the start of a long name; its tip gives all of it.
+    // A narrow field shows the end of a listed name, the part that tells ports
+    // apart ("pts/3", "ttyUSB0"), and other texts from their start; its tip
+    // gives all of it.
     QLineEdit *field = w->lineEdit();
     QObject::connect(field, &QLineEdit::textChanged, field,
                      [field](const QString &t) { field->setToolTip(t); });
-    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m, field](int idx) {
+    auto showName = [w, field] {
+        const QString t = field->text();
+        field->setCursorPosition(w->findText(t) >= 0 ? static_cast<int>(t.size()) : 0);
+    };
+    Connections.push_back(QObject::connect(w, &QComboBox::activated, w, [this, &m, showName](int idx) {
         RunTouched(m, [&m, idx] {
             m.ItemIndex = idx;
             if (idx >= 0 && idx < static_cast<int>(m.Items.size()))
@@ -353,7 +359,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
             if (m.OnChange)
                 m.OnChange();
         });
-        field->setCursorPosition(0);
+        showName();
     }));
     Connections.push_back(
         QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this, &m](const QString &t) {
@@ -363,7 +369,7 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
                     m.OnChange();
             });
         }));
-    Add(m, [&m, w, field, s = ControlState(m, w)]() mutable {
+    Add(m, [&m, w, field, showName, s = ControlState(m, w)]() mutable {
         s.Sync();
         const QSignalBlocker block(w);
         QStringList items;
@@ -372,7 +378,8 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
         QStringList shown;
         for (int i = 0; i < w->count(); ++i)
             shown << w->itemText(i);
-        if (shown != items) {
+        const bool relisted = shown != items;
+        if (relisted) {
             w->clear();
             w->addItems(items);
             // The list opens as wide as its longest item, however narrow the field.
@@ -386,8 +393,9 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
             w->setCurrentIndex(m.ItemIndex);
         if (w->currentText() != QtText(m.Text))
             w->setEditText(QtText(m.Text));
-        if (field->text() != before)
-            field->setCursorPosition(0);
+        // A new list can make the shown text a name; typing is not disturbed.
+        if (field->text() != before || (relisted && !field->hasFocus()))
+            showName();
     });
 }
 

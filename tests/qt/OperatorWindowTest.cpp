@@ -1,6 +1,7 @@
 // What the operator meets in the gang programmer's windows, offscreen: naming
 // a new log file through Browse, copying the information panel, reading a
-// long port name in the narrow port field, and the gauges' percentage.
+// long port name in the narrow port field, and the gauges. percentage and
+// disabled look.
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -207,8 +208,9 @@ private slots:
     }
 
     // The port field is narrow: its list opens as wide as the longest name,
-    // the field shows a name's start and its tip the whole name.
-    void portFieldShowsTheStartAndTheWholeName() {
+    // the field shows the end of a name, the part that tells ports apart, and
+    // its tip the whole name. A prompt shows from its first letter.
+    void portFieldShowsTheEndOfANameAndTheWholeName() {
         Station s;
         QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
         auto *combo = static_cast<QComboBox *>(s.W("ComboBoxCOM"));
@@ -221,34 +223,46 @@ private slots:
         QCOMPARE(field->toolTip(), QString("No Device Availiable"));
 
         const std::string longest = "/dev/serial/by-id/usb-Pelmor_Gang_Programmer_0042-if00";
-        s.Main().Run([&] {
-            TComboBox &c = s.Form().ComboBoxCOM;
-            c.ClearItems();
-            c.AddItem("/dev/pts/6");
-            c.AddItem(longest);
-            c.AddItem("/dev/ttyACM1");
-            c.Text = c.Items.back();
-        });
-        QCOMPARE(field->text(), QString("/dev/ttyACM1"));
-        QCOMPARE(field->cursorPosition(), 0);
-        QCOMPARE(field->toolTip(), QString("/dev/ttyACM1"));
+        // A new list and a name of it shown, as a connect scan leaves them.
+        auto list = [&](const std::string &shown) {
+            s.Main().Run([&] {
+                TComboBox &c = s.Form().ComboBoxCOM;
+                c.ClearItems();
+                for (const char *port : {"/dev/pts/6", "/dev/pts/7"})
+                    c.AddItem(port);
+                c.AddItem(longest);
+                c.Text = shown;
+            });
+            return field->grab().toImage();
+        };
+        // Two pseudo-terminals differ only in their last digit, which the field shows.
+        QVERIFY(field->fontMetrics().horizontalAdvance("/dev/pts/6") > field->width());
+        const QImage six = list("/dev/pts/6");
+        const QImage seven = list("/dev/pts/7");
+        QVERIFY(six != seven);
+        QCOMPARE(field->text(), QString("/dev/pts/7"));
+        QCOMPARE(field->toolTip(), QString("/dev/pts/7"));
+        QCOMPARE(field->cursorPosition(), field->text().size());
+        // The same name shown again, from a new list, is drawn the same.
+        QCOMPARE(list("/dev/pts/6"), six);
 
         combo->showPopup();
-        QAbstractItemView *list = combo->view();
-        QTRY_VERIFY_WITH_TIMEOUT(list->isVisible(), kWaitMs);
-        QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
-        QVERIFY(list->viewport()->width() >=
-                list->fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
-        QVERIFY(list->width() > combo->width());
+        QAbstractItemView *view = combo->view();
+        QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), kWaitMs);
+        QCOMPARE(view->model()->index(0, 0).data().toString(), QString("/dev/pts/6"));
+        QVERIFY(view->viewport()->width() >= view->sizeHintForColumn(0));
+        QVERIFY(view->viewport()->width() >=
+                view->fontMetrics().horizontalAdvance(QString::fromStdString(longest)));
+        QVERIFY(view->width() > combo->width());
 
         // The operator picks the long name from the list.
-        const QModelIndex item = list->model()->index(1, 0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
-        QTRY_VERIFY_WITH_TIMEOUT(!list->isVisible(), kWaitMs);
+        const QModelIndex item = view->model()->index(2, 0);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), kWaitMs);
         QCOMPARE(m.Text, longest);
-        QCOMPARE(m.ItemIndex, 1);
+        QCOMPARE(m.ItemIndex, 2);
         QCOMPARE(field->text(), QString::fromStdString(longest));
-        QCOMPARE(field->cursorPosition(), 0);
+        QCOMPARE(field->cursorPosition(), field->text().size());
         QCOMPARE(field->toolTip(), QString::fromStdString(longest));
     }
 
