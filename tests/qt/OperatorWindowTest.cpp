@@ -1,6 +1,6 @@
 // What the operator meets in the gang programmer's windows, offscreen: naming
 // a new log file through Browse, copying the information panel, reading a
-// long port name in the narrow port field, and the gauges. percentage and
+// long port name in the narrow port field, and the gauges' percentage and
 // disabled look.
 #include <QAbstractItemView>
 #include <QAction>
