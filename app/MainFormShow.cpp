@@ -55,6 +55,23 @@ void SetDefaults(VltContext &ctx) {
     ctx.ChipChosen = 0;
 }
 
+// The clipboard on Linux carries LF line ends: every CR LF and lone CR
+// becomes LF.
+std::string WithLfLineEnds(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            out += text[i];
+            continue;
+        }
+        out += '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+    }
+    return out;
+}
+
 } // namespace
 
 void FormShow(VltContext &ctx, const std::string &programPath, const TPortScan &scan) {
@@ -103,7 +120,7 @@ void ClearInformation1Click(VltContext &ctx) {
 void CopyInformation1Click(VltContext &ctx) {
     TMemo &memo = ctx.Form->InfoMemo;
     memo.SelectAll();
-    ctx.Dialogs->SetClipboardText(memo.SelText());
+    ctx.Dialogs->SetClipboardText(WithLfLineEnds(memo.SelText()));
 }
 
 void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow) {

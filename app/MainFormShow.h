@@ -14,6 +14,7 @@ void FormShow(VltContext &ctx, const std::string &programPath, const TPortScan &
 void CheckBoxAutClick(VltContext &ctx);
 void About1Click(VltContext &ctx);
 void ClearInformation1Click(VltContext &ctx);
+// Selects the whole panel and copies it, each line ended by LF.
 void CopyInformation1Click(VltContext &ctx);
 // Closes every open port, channel 1 to 4, then asks for the window to close.
 void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow);

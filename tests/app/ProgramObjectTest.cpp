@@ -169,10 +169,13 @@ TEST(ProgramObject, SmallHandlersOfTheWindow) {
     f.CheckBoxAut.SetChecked(false);
     EXPECT_FALSE(f.SpinEditIn.Enabled || f.SpinEditOut.Enabled);
 
-    const std::string text = f.InfoMemo.Text();
+    // The clipboard gets LF line ends, also for a break inside a line (a file
+    // name may carry one); the panel shows the whole text selected.
+    f.AddInfoLine("a\rb");
+    f.AddInfoLine("c\r\nd\ne");
     f.CopyInformation1.Click();
-    EXPECT_EQ(r.Dialogs.Clipboard, text);
-    EXPECT_EQ(f.InfoMemo.SelText(), text); // the panel shows what was copied selected
+    EXPECT_EQ(r.Dialogs.Clipboard, f.InfoMemo.Lines[0] + "\n" + r.Stamp + "a\nb\n" + r.Stamp + "c\nd\ne\n");
+    EXPECT_EQ(f.InfoMemo.SelText(), f.InfoMemo.Text());
     f.ClearInformation1.Click();
     EXPECT_TRUE(f.InfoMemo.Lines.empty()); // the greeting goes too
     f.AddInfoLine("next");

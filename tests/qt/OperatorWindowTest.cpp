@@ -174,7 +174,7 @@ private slots:
     }
 
     // "Copy Information" from the panel's popup selects the whole panel and
-    // copies it.
+    // copies it with LF line ends.
     void copyInformationSelectsAndCopiesTheWholePanel() {
         Station s;
         QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
@@ -201,10 +201,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!popup->isVisible(), kWaitMs);
 
         const TMemo &m = s.Form().InfoMemo;
-        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(m.Text()));
+        const QString copied = QApplication::clipboard()->text();
         QCOMPARE(m.SelText(), m.Text());
         QVERIFY(memo->HasSelection());
         QCOMPARE(memo->SelectedText(), memo->Text());
+        // Every line ended by LF, as Ctrl+C copies the same selection.
+        QVERIFY(!copied.contains('\r'));
+        QCOMPARE(copied.count('\n'), static_cast<qsizetype>(m.Lines.size()));
+        QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(copied, QApplication::clipboard()->text() + '\n');
     }
 
     // The port field is narrow: its list opens as wide as the longest name,
