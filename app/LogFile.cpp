@@ -1,6 +1,5 @@
 #include "app/LogFile.h"
 
-
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
@@ -29,11 +28,11 @@ std::string AutomaticLogName(TClock &clock) {
     return "Log/" + Underscored("VLT_" + date + "_" + time);
 }
 
-void FormClose(VltContext &ctx) {
-    for (TComm *comm : ctx.ChannelComm)
-        if (comm && comm->IsOpen())
-            comm->ClosePort();
+namespace {
 
+// The log as the log dialog says. Throws when the operator's file cannot be
+// written.
+void WriteCloseLog(VltContext &ctx) {
     const TLogCfgForm &cfg = ctx.Form->LogCfgForm;
     if (!cfg.LogEnabled())
         return;
@@ -52,17 +51,29 @@ void FormClose(VltContext &ctx) {
     const std::string name = cfg.GetLogFileName();
     if (name.empty())
         return;
+    const std::string &file = name;
     switch (cfg.LogWriteMode()) {
     case 0: // new file
     case 1: // overwrite
-        SaveLinesToFile(name, lines);
+        SaveLinesToFile(file, lines);
         break;
     case 2:
-        AppendLinesToFile(name, lines);
+        AppendLinesToFile(file, lines);
         break;
     default:
         break;
     }
+}
+
+} // namespace
+
+void FormClose(VltContext &ctx) {
+    // The ports close only once the log is written: after a failed log the
+    // window stays open with its channels working as before.
+    WriteCloseLog(ctx);
+    for (TComm *comm : ctx.ChannelComm)
+        if (comm && comm->IsOpen())
+            comm->ClosePort();
 }
 
 void SaveInfotoFile1Click(VltContext &ctx) {

@@ -11,10 +11,10 @@ class TClock;
 // time turned into "_"; the clock is read once for each.
 std::string AutomaticLogName(TClock &clock);
 
-// The main window closes: closes the channel ports 1 to 4, then writes the log
-// as the log dialog says. A failure with the automatic name is shown as
-// "Write Log File error!"; one with the operator's file is thrown (the window
-// then stays open).
+// The main window closes: writes the log as the log dialog says, then closes
+// the channel ports 1 to 4. A failure with the automatic name is shown as
+// "Write Log File error!"; one with the operator's file is thrown before any
+// port is closed (the window then stays open, its channels as they were).
 void FormClose(VltContext &ctx);
 
 // Menu "Save Info to File" and popup "Save Information to File".

@@ -9,7 +9,6 @@
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
 #include "platform/Format.h"
-#include "serial/Comm.h"
 #include "state/VltContext.h"
 
 namespace {
@@ -123,10 +122,9 @@ void CopyInformation1Click(VltContext &ctx) {
     ctx.Dialogs->SetClipboardText(WithLfLineEnds(memo.SelText()));
 }
 
-void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow) {
-    for (size_t k = 0; k < kChannels; ++k)
-        if (ctx.ChannelComm[k] && ctx.ChannelComm[k]->IsOpen())
-            ctx.ChannelComm[k]->ClosePort();
+void SpdBtnExitClick(VltContext &, const std::function<void()> &closeWindow) {
+    // The close handling closes the ports once the log is written; closed
+    // here, a log that fails would leave connected channels without ports.
     if (closeWindow)
         closeWindow();
 }

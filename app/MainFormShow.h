@@ -16,5 +16,6 @@ void About1Click(VltContext &ctx);
 void ClearInformation1Click(VltContext &ctx);
 // Selects the whole panel and copies it, each line ended by LF.
 void CopyInformation1Click(VltContext &ctx);
-// Closes every open port, channel 1 to 4, then asks for the window to close.
+// Asks for the window to close; its close handling (FormClose) writes the log
+// and then closes the ports.
 void SpdBtnExitClick(VltContext &ctx, const std::function<void()> &closeWindow);

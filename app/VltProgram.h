@@ -43,7 +43,8 @@ public:
     void Tick();
     // A key pressed in the main window.
     void KeyPress(char &key);
-    // The main window closes: ports closed, log written when logging is on.
+    // The main window closes: log written when logging is on, then the ports
+    // closed; a log that fails throws and leaves the ports open.
     void Closing();
     // Closes the four ports (each close waits for its threads).
     void ClosePorts();

@@ -357,7 +357,7 @@ void MainWindow::closeEvent(QCloseEvent *e) {
     try {
         Program.Closing();
     } catch (const std::exception &err) {
-        // The log could not be written: the window stays open, its ports closed.
+        // The log could not be written: the window stays open, its channels as they were.
         Dialogs.Error(err.what());
         e->ignore();
         RefreshAll();

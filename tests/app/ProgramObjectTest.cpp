@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +14,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/RecordingDialogs.h"
 #include "platform/Clock.h"
+#include "platform/Errors.h"
 #include "platform/EventQueue.h"
 #include "serial/Comm.h"
 #include "state/VltContext.h"
@@ -225,4 +231,60 @@ TEST(ProgramObject, KeyPressAndClosingReachTheirHandlers) {
     std::ifstream in(log, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, f.InfoMemo.Text());
+}
+
+TEST(ProgramObject, AFailedLogAtExitLeavesTheChannelsWorking) {
+    ProgramRig r;
+    r.Program.Show();
+    VltContext &c = r.Ctx();
+    TProgramVLT &f = r.Form();
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    TComm &port = r.Program.Comm(1);
+    port.SetCommName(name);
+    port.OpenPort();
+    ASSERT_TRUE(port.IsOpen());
+    c.ChannelConnected[0] = 1; // its programmer answered the probe
+
+    int failed = 0, closed = 0;
+    r.Program.OnCloseRequest = [&] { // as the window closes: an error box, the window stays
+        try {
+            r.Program.Closing();
+            ++closed;
+        } catch (const EInOutError &) {
+            ++failed;
+        }
+    };
+    f.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    f.LogCfgForm.EditLogName.SetText((r.Dir / "missing" / "mine.log").string());
+    f.SpdBtnExit.Click();
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(closed, 0);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(c.ChannelConnected[0], 1);
+
+    // The next command goes out on channel 1; only the unbound channels ask for a device.
+    c.DataLoaded = c.ChipChosen = 1;
+    const size_t before = f.InfoMemo.Lines.size();
+    f.SpdBtnDownLoad.Click();
+    EXPECT_EQ(c.ChannelBusy[0], 1);
+    const std::vector<std::string> added(f.InfoMemo.Lines.begin() + static_cast<long>(before),
+                                         f.InfoMemo.Lines.end());
+    EXPECT_EQ(std::count(added.begin(), added.end(), r.Stamp + "Please Connect Device 1 !"), 0);
+    EXPECT_EQ(std::count(added.begin(), added.end(), r.Stamp + "Please Connect Device 2 !"), 1);
+    pollfd in{master, POLLIN, 0};
+    ASSERT_EQ(::poll(&in, 1, 5000), 1) << "nothing sent on channel 1";
+    uint8_t first = 0;
+    ASSERT_EQ(::read(master, &first, 1), 1);
+    EXPECT_EQ(first, 0xC0);
+
+    // Named well, the log is written and the ports close with the window.
+    f.LogCfgForm.EditLogName.SetText((r.Dir / "mine.log").string());
+    f.Exit1.Click();
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(std::filesystem::exists(r.Dir / "mine.log"));
+    ::close(slave);
+    ::close(master);
 }

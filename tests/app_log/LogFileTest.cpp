@@ -274,7 +274,7 @@ TEST_F(LogFile, SaveInfoWritesThePanelWhereTheOperatorSays) {
     EXPECT_EQ(form.InfoMemo.Lines.size(), 3u);
 }
 
-TEST_F(LogFile, PortsAreClosedFirstEvenWhenTheLogFails) {
+TEST_F(LogFile, PortsCloseOnlyOnceTheLogIsWritten) {
     TPumpQueue queue;
     struct Pty {
         int master = -1, slave = -1;
@@ -290,10 +290,20 @@ TEST_F(LogFile, PortsAreClosedFirstEvenWhenTheLogFails) {
         ASSERT_TRUE(comms[i]->IsOpen());
     }
     ctx.ChannelComm = {&comm1, nullptr, &comm3, nullptr};
+    ctx.ChannelConnected = {1, 0, 1, 0};
     AddLines(1);
     form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    // A failed log leaves the channels as they were, so the operator goes on.
     form.LogCfgForm.EditLogName.SetText((dir / "missing" / "mine.log").string());
     EXPECT_THROW(FormClose(ctx), EInOutError);
+    EXPECT_TRUE(comm1.IsOpen());
+    EXPECT_TRUE(comm3.IsOpen());
+    EXPECT_EQ(ctx.ChannelConnected, (std::array<uint8_t, 4>{1, 0, 1, 0}));
+
+    // The next close writes the log, then closes the ports.
+    form.LogCfgForm.EditLogName.SetText((dir / "mine.log").string());
+    FormClose(ctx);
+    EXPECT_EQ(Read(dir / "mine.log"), "> line 1\r\n");
     EXPECT_FALSE(comm1.IsOpen());
     EXPECT_FALSE(comm3.IsOpen());
     for (auto &p : ptys) {

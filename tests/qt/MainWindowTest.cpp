@@ -29,6 +29,7 @@
 #include "forms/qt/GaugeView.h"
 #include "forms/qt/MemoView.h"
 #include "platform/Clock.h"
+#include "serial/Comm.h"
 #include "state/VltContext.h"
 #include "tools/devsim/SimDevice.h"
 
@@ -506,6 +507,46 @@ private slots:
         QVERIFY(!t.Main().close());
         QVERIFY(shown.startsWith("Cannot create file"));
         QVERIFY(t.Main().isVisible());
+    }
+
+    // A log that cannot be written at Exit: the error box comes, the window
+    // stays, and its channel serves the next command as before.
+    void aFailedLogAtExitLeavesTheChannelsWorking() {
+        Station s(1);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected[0] == 1, 5000);
+        ChooseChip(s, "Vt7115");
+        QTRY_COMPARE(s.Form().MCUNameEdit.Text(), std::string("Vt7115"));
+        const fs::path bin = s.Dir / "data.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x33');
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+
+        s.Form().LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+        s.Form().LogCfgForm.EditLogName.SetText((s.Dir / "no" / "such" / "x.log").string());
+        QString shown;
+        {
+            ModalWatch watch([&](QWidget *w) {
+                shown = static_cast<QMessageBox *>(w)->text();
+                ClickOk(w);
+            });
+            QVERIFY(MainWindowActive(s.Main()));
+            QTest::mouseClick(s.W("SpdBtnExit"), Qt::LeftButton);
+        }
+        QVERIFY(shown.startsWith("Cannot create file"));
+        QVERIFY(s.Main().isVisible());
+        QVERIFY(s.Windows->Program().Comm(1).IsOpen());
+        QCOMPARE(s.Ctx().ChannelConnected[0], uint8_t{1});
+
+        TSimDevice &dev = s.Gang.Device(0);
+        const size_t before = dev.PacketCount();
+        ModalWatch ok(ClickOk, true); // status boxes are answered as they come
+        QVERIFY(MainWindowActive(s.Main()));
+        QTest::mouseClick(s.W("SpdBtnDownLoad"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dev.PacketCount() > before && s.Ctx().ChannelBusy[0] == 0, 10000);
+        auto *gauge = static_cast<QProgressBar *>(s.W("GaugeBar1"));
+        QTRY_COMPARE(gauge->value(), gauge->maximum());
+        QVERIFY(!AnyLineEndsWith(MemoLines(s.W("InfoMemo")), "Operation Timeout!"));
+        QVERIFY(!AnyLineEndsWith(MemoLines(s.W("InfoMemo")), "Operation Failed!"));
     }
 };
 
