@@ -30,6 +30,12 @@ std::string AutomaticLogName(TClock &clock) {
 
 namespace {
 
+// A name without a folder, or with a relative one, is taken in the program's
+// folder, as the automatic names are, not wherever the program was started.
+std::string InProgramDir(const VltContext &ctx, const std::string &name) {
+    return name.front() == '/' ? name : ctx.ProgramDir + name;
+}
+
 // The log as the log dialog says. Throws when the operator's file cannot be
 // written.
 void WriteCloseLog(VltContext &ctx) {
@@ -51,7 +57,7 @@ void WriteCloseLog(VltContext &ctx) {
     const std::string name = cfg.GetLogFileName();
     if (name.empty())
         return;
-    const std::string &file = name;
+    const std::string file = InProgramDir(ctx, name);
     switch (cfg.LogWriteMode()) {
     case 0: // new file
     case 1: // overwrite

@@ -12,7 +12,8 @@ class TClock;
 std::string AutomaticLogName(TClock &clock);
 
 // The main window closes: writes the log as the log dialog says, then closes
-// the channel ports 1 to 4. A failure with the automatic name is shown as
+// the channel ports 1 to 4. The operator's file name, when relative, is taken
+// in the program's folder. A failure with the automatic name is shown as
 // "Write Log File error!"; one with the operator's file is thrown before any
 // port is closed (the window then stays open, its channels as they were).
 void FormClose(VltContext &ctx);

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <future>
+#include <optional>
 #include <set>
 
 using Kind = RecordingDialogs::Kind;
@@ -310,4 +311,35 @@ TEST_F(LogFile, PortsCloseOnlyOnceTheLogIsWritten) {
         ::close(p.slave);
         ::close(p.master);
     }
+}
+
+TEST_F(LogFile, ARelativeNameIsTakenInTheProgramFolder) {
+    // Started from another folder: nothing may land there.
+    const auto elsewhere = dir / "started-here";
+    std::filesystem::create_directories(elsewhere / "Log");
+    struct InFolder {
+        std::filesystem::path Before = std::filesystem::current_path();
+        explicit InFolder(const std::filesystem::path &p) { std::filesystem::current_path(p); }
+        ~InFolder() { std::filesystem::current_path(Before); }
+    };
+    std::optional<InFolder> started(elsewhere);
+    struct Case {
+        const char *name;
+        int mode;
+    };
+    const Case cases[] = {
+        {"VLT_2018xx.log", 0}, {"VLT_2018xx.log", 1}, {"Log/mine.log", 2}, {"./Log/../VLT_2018xx.log", 0}};
+    AddLines(2);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        form.LogCfgForm.RadioGrpMod.ItemIndex = c.mode;
+        form.LogCfgForm.EditLogName.SetText(c.name);
+        EXPECT_NO_THROW(FormClose(ctx));
+        EXPECT_TRUE(std::filesystem::exists(dir / c.name));
+        EXPECT_FALSE(std::filesystem::exists(elsewhere / c.name));
+    }
+    started.reset();
+    EXPECT_EQ(Read(dir / "VLT_2018xx.log"), "> line 1\r\n> line 2\r\n");
+    EXPECT_EQ(Read(dir / "Log" / "mine.log"), "Corvane Log File!\r\n> line 1\r\n> line 2\r\n");
 }
