@@ -393,7 +393,10 @@ private slots:
             items << a->text();
         QCOMPARE(items, (QStringList{"Clear Information", "Copy Information", "Save Information to File"}));
         popup->actions().at(1)->trigger();
-        QCOMPARE(QApplication::clipboard()->text().toStdString(), s.Form().InfoMemo.Text());
+        std::string copied;
+        for (const auto &l : s.Form().InfoMemo.Lines)
+            copied += l + "\n";
+        QCOMPARE(QApplication::clipboard()->text().toStdString(), copied);
         popup->actions().at(0)->trigger();
         QCOMPARE(static_cast<MemoView *>(s.W("InfoMemo"))->Text(), QString());
         s.Form().AddInfoLine("after");
