@@ -82,7 +82,8 @@ void GaugeView::paintEvent(QPaintEvent *) {
     const double ratio = span > 0 ? std::clamp((double(value()) - minimum()) / span, 0.0, 1.0) : 0.0;
     const QRect bar(contents.left(), contents.top(), int(contents.width() * ratio), contents.height());
     const QRect trough(bar.right() + 1, contents.top(), contents.right() - bar.right(), contents.height());
-    // Disabled (its programmer hung up): greyed like any disabled control.
+    // Disabled (no programmer answers on the channel, or it hung up): greyed
+    // like any disabled control.
     const bool enabled = isEnabled();
     const QColor ground = palette().color(QPalette::Disabled, QPalette::Window);
     const QColor barColour = enabled ? BarColour() : Greyed(BarColour(), ground);
