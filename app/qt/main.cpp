@@ -11,9 +11,14 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
+#include "forms/qt/SignalClose.h"
 #include "platform/Clock.h"
+#include "platform/ProcessSignals.h"
 
 int main(int argc, char **argv) {
+    // Before the toolkit starts any thread: they all inherit the mask.
+    IgnoreWriteSignals();
+    TEndSignals endSignals;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Pelmor200VLT Chip Programmer");
     int quitAfter = -1;
@@ -22,6 +27,13 @@ int main(int argc, char **argv) {
             quitAfter = std::atoi(argv[i + 1]);
     TSystemClock clock;
     VltWindows windows(clock, QApplication::applicationFilePath().toStdString());
+    SignalClose signalClose(endSignals, windows.Main());
+    // The log at close could not be written and the program ends anyway:
+    // the panel goes to the error stream rather than nowhere.
+    signalClose.OnRefused = [&windows] {
+        for (const auto &line : windows.Program().Form().InfoMemo.Lines)
+            std::fprintf(stderr, "%s\n", line.c_str());
+    };
     windows.Main().show();
     if (quitAfter >= 0)
         QTimer::singleShot(quitAfter, &windows.Main(), [&windows] {

@@ -6,12 +6,17 @@
 
 #include "forms/qt/QtDialogs.h"
 #include "forms/qt/QtEventQueue.h"
+#include "forms/qt/SignalClose.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/qt/AboutDialog.h"
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
+#include "platform/ProcessSignals.h"
 
 int main(int argc, char **argv) {
+    // Before the toolkit starts any thread: they all inherit the mask.
+    IgnoreWriteSignals();
+    TEndSignals endSignals;
     QApplication app(argc, argv);
     fwug::SetUpApplication();
 
@@ -24,6 +29,8 @@ int main(int argc, char **argv) {
         fwug::TAboutDialog about(program.AboutForm(), &window);
         about.exec();
     });
+
+    SignalClose signalClose(endSignals, window);
 
     // Centred on the screen.
     if (QScreen *s = QGuiApplication::primaryScreen())
