@@ -1,0 +1,176 @@
+// The programs' signal setup, each case in a child process of its own that
+// makes the setup as main does.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/Errors.h"
+#include "platform/ProcessSignals.h"
+#include "state/LineFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs body in a child and returns its wait status. The body returns the
+// child's exit code; it reports its own findings on stderr.
+int InChild(const std::function<int()> &body) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int status = -1;
+    if (pid > 0)
+        waitpid(pid, &status, 0);
+    return status;
+}
+
+::testing::AssertionResult ExitedZero(int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return ::testing::AssertionSuccess();
+    if (WIFSIGNALED(status))
+        return ::testing::AssertionFailure() << "killed by " << strsignal(WTERMSIG(status));
+    return ::testing::AssertionFailure() << "exit status " << WEXITSTATUS(status);
+}
+
+struct TTempDir {
+    fs::path Path;
+    TTempDir() {
+        char tmpl[] = "/tmp/pelmor-signals.XXXXXX";
+        Path = mkdtemp(tmpl);
+    }
+    ~TTempDir() { fs::remove_all(Path); }
+};
+
+std::vector<std::string> ManyLines(size_t count) {
+    return std::vector<std::string>(count, std::string(100, 'x'));
+}
+
+// Saves and expects exactly this error; 0 when it came.
+int SaveExpecting(const std::string &path, const std::vector<std::string> &lines, const std::string &want) {
+    try {
+        SaveLinesToFile(path, lines);
+    } catch (const EInOutError &e) {
+        if (e.what() == want)
+            return 0;
+        std::fprintf(stderr, "error text: %s\n", e.what());
+        return 3;
+    }
+    std::fprintf(stderr, "the save did not fail\n");
+    return 2;
+}
+
+std::string FileText(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+} // namespace
+
+// A reader that takes the first bytes and quits: the rest of the save gets
+// EPIPE, shown as a write error, and the program goes on.
+TEST(ProcessSignals, SaveToAFifoWhoseReaderQuitFailsWithItsError) {
+    TTempDir dir;
+    const std::string fifo = (dir.Path / "panel.fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int status = InChild([&] {
+        IgnoreWriteSignals();
+        const int rd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (rd < 0)
+            return 10;
+        const pid_t reader = fork();
+        if (reader == 0) {
+            pollfd p{rd, POLLIN, 0};
+            char buf[16];
+            if (poll(&p, 1, 20000) == 1)
+                (void)!read(rd, buf, sizeof buf);
+            _exit(0);
+        }
+        close(rd); // the reader above holds the only read end
+        const int got =
+            SaveExpecting(fifo, ManyLines(20000), "Write error on \"" + fifo + "\". " + std::strerror(EPIPE));
+        waitpid(reader, nullptr, 0);
+        return got;
+    });
+    EXPECT_TRUE(ExitedZero(status));
+}
+
+// Past the file size limit the save fails with EFBIG and leaves the folder
+// as it was: the old file whole, no temporary file.
+TEST(ProcessSignals, SavePastTheFileSizeLimitFailsAndLeavesNothingBehind) {
+    TTempDir dir;
+    const fs::path file = dir.Path / "panel.log";
+    std::ofstream(file, std::ios::binary) << "old\r\n";
+    const int status = InChild([&] {
+        IgnoreWriteSignals();
+        const rlimit limit{4096, 4096};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        return SaveExpecting(file.string(), ManyLines(1000),
+                             "Write error on \"" + file.string() + "\". " + std::strerror(EFBIG));
+    });
+    EXPECT_TRUE(ExitedZero(status));
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(dir.Path))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"panel.log"});
+    EXPECT_EQ(FileText(file), "old\r\n");
+}
+
+// The three signals that end the program wait, blocked in every thread
+// started later, to be read from the descriptor; one the program was
+// started to ignore stays ignored and is never read.
+TEST(ProcessSignals, EndSignalsAreReadFromTheDescriptorAndAnIgnoredOneStaysIgnored) {
+    struct TCase {
+        int Ignored; // 0: none
+        std::vector<int> Sent, Read;
+    };
+    const TCase cases[] = {
+        {0, {SIGTERM}, {SIGTERM}},
+        {0, {SIGHUP, SIGINT}, {SIGHUP, SIGINT}},
+        {SIGHUP, {SIGHUP, SIGTERM}, {SIGTERM}},
+        {SIGINT, {SIGINT}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Ignored);
+        const int status = InChild([&] {
+            if (c.Ignored)
+                signal(c.Ignored, SIG_IGN);
+            TEndSignals ends;
+            if (ends.Fd() < 0)
+                return 10;
+            // A thread started after the setup must not take them either.
+            sigset_t inThread;
+            sigemptyset(&inThread);
+            std::thread([&] { pthread_sigmask(SIG_BLOCK, nullptr, &inThread); }).join();
+            for (int s : {SIGTERM, SIGHUP, SIGINT})
+                if (s != c.Ignored && !sigismember(&inThread, s))
+                    return 11;
+            for (int s : c.Sent)
+                kill(getpid(), s);
+            std::vector<int> read;
+            while (const auto s = ends.Next())
+                read.push_back(*s);
+            if (read != c.Read) {
+                for (int s : read)
+                    std::fprintf(stderr, "read %s\n", strsignal(s));
+                return 12;
+            }
+            return 0;
+        });
+        EXPECT_TRUE(ExitedZero(status));
+    }
+}
