@@ -178,6 +178,9 @@ private slots:
 };
 
 int main(int argc, char **argv) {
+    // A run in the background starts with SIGINT ignored, which would stay so.
+    for (int s : {SIGTERM, SIGHUP, SIGINT})
+        signal(s, SIG_DFL);
     // Before the toolkit starts its threads, as the programs do.
     TEndSignals ends;
     QApplication app(argc, argv);

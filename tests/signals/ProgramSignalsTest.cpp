@@ -102,6 +102,13 @@ public:
             const int null = open("/dev/null", O_RDWR);
             dup2(null, STDIN_FILENO);
             dup2(null, STDOUT_FILENO);
+            // As from a terminal: a test run in the background starts with
+            // SIGINT ignored, which the program would keep.
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (int s : {SIGTERM, SIGHUP, SIGINT})
+                signal(s, SIG_DFL);
             setenv("PELMOR_SERIAL_MAP", map.c_str(), 1);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             setenv("LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP, 1);
