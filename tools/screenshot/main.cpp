@@ -160,9 +160,17 @@ int main(int argc, char **argv) {
     clock.StepSeconds = 1;
     VltWindows windows(clock, (work + "/Pelmor200VLT").toStdString());
     TVltProgram &program = windows.Program();
+    // The port field shows the end of the name: fixed names in the working
+    // folder, not the pseudo-terminals' numbers, which change from run to run.
     TSerialDeviceMap map;
-    for (size_t i = 0; i < gang.Size(); ++i)
-        map.push_back({"\\Device\\VCP" + std::to_string(i), gang.Device(i).PortPath()});
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        const std::string name = (work + "/ttyUSB").toStdString() + std::to_string(i);
+        if (::symlink(gang.Device(i).PortPath().c_str(), name.c_str()) != 0) {
+            std::fprintf(stderr, "cannot make %s: %s\n", name.c_str(), std::strerror(errno));
+            return 1;
+        }
+        map.push_back({"\\Device\\VCP" + std::to_string(i), name});
+    }
     program.PortScan.DeviceMap = [map] { return map; };
     TProgramVLT &form = program.Form();
     VltContext &ctx = program.Context();
