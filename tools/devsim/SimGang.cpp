@@ -1,8 +1,8 @@
-#include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <stdexcept>
-#include <unistd.h>
+#include <string>
 
+#include "platform/FileWrite.h"
 #include "tools/devsim/SimDevice.h"
 
 TSimGang::TSimGang(size_t count, const TSimOptions &opt) {
@@ -11,14 +11,11 @@ TSimGang::TSimGang(size_t count, const TSimOptions &opt) {
 }
 
 void TSimGang::WriteDeviceMap(const std::string &path) const {
-    // Written aside and renamed, so that a reader never sees half a map.
-    std::string temp = path + ".tmp" + std::to_string(getpid());
-    std::ofstream out(temp, std::ios::trunc);
+    // Written whole or not at all, so that a reader never sees half a map, and
+    // never through another user's link or temporary file.
+    std::string text;
     for (size_t i = 0; i < Devices.size(); ++i)
-        out << "\\Device\\VCP" << i << ' ' << Devices[i]->PortPath() << '\n';
-    out.close();
-    if (!out || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw std::runtime_error("cannot write the device map " + path);
-    }
+        text += "\\Device\\VCP" + std::to_string(i) + " " + Devices[i]->PortPath() + "\n";
+    if (const auto err = WriteWholeFile(path, text, TFileWriteMode::Replace))
+        throw std::runtime_error("cannot write the device map " + path + ": " + std::strerror(err->Errno));
 }
