@@ -180,17 +180,8 @@ TEST(StandAloneRunsE2E, NoiseBetweenRunsCostsNoResult) {
             } else {
                 // The noise and the run in one write.
                 std::vector<uint8_t> wire = noise;
-                auto add = [&](uint8_t stage, uint8_t res, uint16_t current) {
-                    const auto f = SimFrame(SimProgressReport(stage, res, current, kSteps));
-                    wire.insert(wire.end(), f.begin(), f.end());
-                };
-                add(0x10, 0, 0);
-                add(0x20, 0, 0);
-                add(0x30, 0, 0);
-                for (uint16_t i = 0; i < kSteps; ++i)
-                    add(0x40, 0, i);
-                add(0x70, 0, 0);
-                add(0xF0, result, 0);
+                const auto frames = SimStandAloneRunFrames(result, kSteps);
+                wire.insert(wire.end(), frames.begin(), frames.end());
                 r.Dev(n).SendRaw(std::move(wire));
             }
         }

@@ -467,18 +467,9 @@ void TSimDevice::SendStandAloneRun(uint8_t result, uint16_t steps) {
 
 void TSimDevice::SendStandAloneRuns(std::span<const uint8_t> results, uint16_t steps) {
     std::vector<uint8_t> wire;
-    auto add = [&wire](uint8_t stage, uint8_t result, uint16_t current, uint16_t maximum) {
-        const auto frame = SimFrame(SimProgressReport(stage, result, current, maximum));
-        wire.insert(wire.end(), frame.begin(), frame.end());
-    };
     for (uint8_t result : results) {
-        add(0x10, 0, 0, 0);
-        add(0x20, 0, 0, 0);
-        add(0x30, 0, 0, 0);
-        for (uint16_t i = 0; i < steps; ++i)
-            add(0x40, 0, i, steps);
-        add(0x70, 0, 0, 0);
-        add(0xF0, result, 0, 0);
+        const auto run = SimStandAloneRunFrames(result, steps);
+        wire.insert(wire.end(), run.begin(), run.end());
     }
     SendRaw(std::move(wire));
 }

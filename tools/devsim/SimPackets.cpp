@@ -60,3 +60,19 @@ std::vector<uint8_t> SimFrame(std::span<const uint8_t> packet) {
     wire.resize(n);
     return wire;
 }
+
+std::vector<uint8_t> SimStandAloneRunFrames(uint8_t result, uint16_t steps) {
+    std::vector<uint8_t> wire;
+    auto add = [&wire](uint8_t stage, uint8_t res, uint16_t current, uint16_t maximum) {
+        const auto frame = SimFrame(SimProgressReport(stage, res, current, maximum));
+        wire.insert(wire.end(), frame.begin(), frame.end());
+    };
+    add(0x10, 0, 0, 0);
+    add(0x20, 0, 0, 0);
+    add(0x30, 0, 0, 0);
+    for (uint16_t i = 0; i < steps; ++i)
+        add(0x40, 0, i, steps);
+    add(0x70, 0, 0, 0);
+    add(0xF0, result, 0, 0);
+    return wire;
+}

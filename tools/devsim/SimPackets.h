@@ -30,3 +30,7 @@ std::vector<uint8_t> SimProgressReport(uint8_t stage, uint8_t result, uint16_t c
 void SimSeal(std::vector<uint8_t> &packet);
 // The packet as a frame on the wire.
 std::vector<uint8_t> SimFrame(std::span<const uint8_t> packet);
+// A whole stand-alone run on the wire, one frame a report: start, blank check,
+// erase, programming in `steps` reports, verification, completion with
+// `result` (6 = OK).
+std::vector<uint8_t> SimStandAloneRunFrames(uint8_t result, uint16_t steps);
