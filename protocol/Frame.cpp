@@ -41,46 +41,45 @@ uint16_t EncodeFrame(std::span<const uint8_t> packet, std::span<uint8_t> dest) {
     return static_cast<uint16_t>(p);
 }
 
+namespace {
+
+// The first delimiter at or after `from` among the first `c` bytes; c when none.
+size_t NextDelimiter(std::span<const uint8_t> rx, size_t from, size_t c) {
+    while (from < c && rx[from] != kFrameDelimiter)
+        ++from;
+    return from;
+}
+
+// Where the first frame's packet begins: after its opening delimiter, and
+// after a second one sent straight after it; c when no frame opens.
+size_t PacketStart(std::span<const uint8_t> rx, size_t c) {
+    size_t i = NextDelimiter(rx, 0, c);
+    if (i < c) {
+        ++i;
+        if (i < c && rx[i] == kFrameDelimiter)
+            ++i;
+    }
+    return i;
+}
+
+} // namespace
+
 bool PacketComplete(std::span<const uint8_t> rx, uint16_t count) {
     const size_t c = std::min<size_t>(count, rx.size());
-    size_t i = 0;
-    while (i < c && rx[i] != kFrameDelimiter)
-        ++i;
-    if (i >= c)
-        return false;
-    for (++i; i < c; ++i)
-        if (rx[i] == kFrameDelimiter)
-            return true;
-    return false;
+    const size_t first = NextDelimiter(rx, 0, c);
+    return first < c && NextDelimiter(rx, first + 1, c) < c;
 }
 
 uint16_t ClosingDelimiterAt(std::span<const uint8_t> rx, uint16_t count) {
     const size_t c = std::min<size_t>(count, rx.size());
-    size_t i = 0;
-    while (i < c && rx[i] != kFrameDelimiter)
-        ++i;
-    if (i >= c)
-        return count;
-    ++i;
-    if (i < c && rx[i] == kFrameDelimiter)
-        ++i;
-    while (i < c && rx[i] != kFrameDelimiter)
-        ++i;
-    return i < c ? static_cast<uint16_t>(i) : count;
+    const size_t closing = NextDelimiter(rx, PacketStart(rx, c), c);
+    return closing < c ? static_cast<uint16_t>(closing) : count;
 }
 
 uint8_t DecodeFrame(std::span<uint8_t> rx, std::span<uint8_t> packet, uint16_t &decodedLen,
                     uint16_t &rxCount) {
     const size_t c = std::min<size_t>(rxCount, rx.size());
-
-    size_t i = 0;
-    while (i < c && rx[i] != kFrameDelimiter)
-        ++i;
-    if (i < c) {
-        ++i;
-        if (i < c && rx[i] == kFrameDelimiter)
-            ++i; // a doubled opening delimiter
-    }
+    size_t i = PacketStart(rx, c);
 
     size_t n = 0;
     bool escape = false;
