@@ -44,7 +44,7 @@ void WriteCloseLog(VltContext &ctx) {
         return;
     const auto &lines = ctx.Form->InfoMemo.Lines;
     if (cfg.AutoLogName()) {
-        const std::string file = ctx.ProgramDir + AutomaticLogName(*ctx.Clock) + ".log";
+        const std::string file = InProgramDir(ctx, AutomaticLogName(*ctx.Clock) + ".log");
         if (lines.size() <= kAutoLogMinLines)
             return;
         try {
