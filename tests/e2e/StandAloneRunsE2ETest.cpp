@@ -53,6 +53,27 @@ void AddRunTexts(std::vector<std::string> &out, int n, uint8_t result, uint32_t 
     out.push_back(done);
 }
 
+// What the runs sent so far must show on each channel: its counts and its
+// lines, in order.
+struct TExpectedRuns {
+    std::vector<std::string> Texts[kChannels];
+    uint32_t Ok[kChannels] = {}, Ng[kChannels] = {};
+
+    void Add(int n, uint8_t result) {
+        const size_t k = static_cast<size_t>(n - 1);
+        ++(result == kOk ? Ok[k] : Ng[k]);
+        AddRunTexts(Texts[k], n, result, Ok[k], Ng[k]);
+    }
+    void ExpectShownBy(GangRig &r) const {
+        for (int n = 1; n <= kChannels; ++n) {
+            SCOPED_TRACE(n);
+            EXPECT_EQ(r.Ctx().ChannelOkCount[r.k(n)], Ok[r.k(n)]);
+            EXPECT_EQ(r.Ctx().ChannelNgCount[r.k(n)], Ng[r.k(n)]);
+            EXPECT_EQ(r.ChannelTexts(n), Texts[r.k(n)]); // every report, in order
+        }
+    }
+};
+
 std::vector<std::string> TotalsLines(const std::vector<std::string> &lines) {
     std::vector<std::string> out;
     for (const auto &l : lines)
@@ -93,33 +114,27 @@ TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsT
     r.ShowAndConnect();
     r.Form().InfoMemo.Clear();
 
-    std::vector<std::string> want[kChannels];
-    uint32_t ok[kChannels] = {}, ng[kChannels] = {};
-    for (int n = 1; n <= kChannels; ++n) {
-        const size_t k = r.k(n);
+    TExpectedRuns want;
+    for (int n = 1; n <= kChannels; ++n)
         for (size_t first = 0; first < kRuns; first += kRunsPerWrite) {
             std::vector<uint8_t> results;
             for (size_t run = first; run < first + kRunsPerWrite; ++run) {
                 results.push_back(ResultOf(n, run));
-                ++(results.back() == kOk ? ok[k] : ng[k]);
-                AddRunTexts(want[k], n, results.back(), ok[k], ng[k]);
+                want.Add(n, results.back());
             }
             r.Dev(n).SendStandAloneRuns(results, kSteps);
         }
-    }
-    const uint32_t totalOk = ok[0] + ok[1] + ok[2] + ok[3];
-    const uint32_t totalNg = ng[0] + ng[1] + ng[2] + ng[3];
+    const uint32_t totalOk = want.Ok[0] + want.Ok[1] + want.Ok[2] + want.Ok[3];
+    const uint32_t totalNg = want.Ng[0] + want.Ng[1] + want.Ng[2] + want.Ng[3];
     ASSERT_EQ(totalOk + totalNg, 2000u);
     ASSERT_GT(totalNg, 100u);
 
     ASSERT_TRUE(EveryChannelCounted(r, kRuns))
         << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
 
+    want.ExpectShownBy(r);
     for (int n = 1; n <= kChannels; ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(r.Ctx().ChannelOkCount[r.k(n)], ok[r.k(n)]);
-        EXPECT_EQ(r.Ctx().ChannelNgCount[r.k(n)], ng[r.k(n)]);
-        EXPECT_EQ(r.ChannelTexts(n), want[r.k(n)]); // every report, in order
         EXPECT_EQ(r.Ctx().ChannelOpCode[r.k(n)], OpIdle);
         EXPECT_EQ(r.Ctx().ChannelBusy[r.k(n)], 0);
     }
@@ -165,14 +180,11 @@ TEST(StandAloneRunsE2E, NoiseBetweenRunsCostsNoResult) {
     GangRig r;
     r.ShowAndConnect();
     r.Form().InfoMemo.Clear();
-    std::vector<std::string> want[kChannels];
-    uint32_t ok[kChannels] = {}, ng[kChannels] = {};
+    TExpectedRuns want;
     for (int n = 1; n <= kChannels; ++n) {
-        const size_t k = r.k(n);
         for (size_t run = 0; run < kRuns; ++run) {
             const uint8_t result = ResultOf(n, run);
-            ++(result == kOk ? ok[k] : ng[k]);
-            AddRunTexts(want[k], n, result, ok[k], ng[k]);
+            want.Add(n, result);
             const auto &noise = noises[run % noises.size()];
             if (run / noises.size() % 2 == 0) {
                 r.Dev(n).SendRaw(noise);
@@ -188,12 +200,7 @@ TEST(StandAloneRunsE2E, NoiseBetweenRunsCostsNoResult) {
     }
     ASSERT_TRUE(EveryChannelCounted(r, kRuns))
         << "counted OK " << r.Ctx().TotalOkCount << " NG " << r.Ctx().TotalNgCount;
-    for (int n = 1; n <= kChannels; ++n) {
-        SCOPED_TRACE(n);
-        EXPECT_EQ(r.Ctx().ChannelOkCount[r.k(n)], ok[r.k(n)]);
-        EXPECT_EQ(r.Ctx().ChannelNgCount[r.k(n)], ng[r.k(n)]);
-        EXPECT_EQ(r.ChannelTexts(n), want[r.k(n)]);
-    }
+    want.ExpectShownBy(r);
     EXPECT_TRUE(r.Dialogs.Calls.empty());
 }
 

@@ -151,6 +151,14 @@ std::string Describe(int status) {
     return "exit status " + std::to_string(WEXITSTATUS(status));
 }
 
+// Waits for the program's end; a success only for a normal end with status 0.
+::testing::AssertionResult EndedNormally(TProgramRun &run) {
+    const int status = run.Ended();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Describe(status) << "\n" << run.Stderr();
+}
+
 // Every device probed and its port locked by the program.
 void WaitConnectedAndLocked(TSimGang &gang, size_t count) {
     for (size_t i = 0; i < count; ++i) {
@@ -204,8 +212,7 @@ TEST_P(GangProgramSignal, ClosesAsTheWindowDoes) {
     RunUntilTheResultLog(gang, run.Dir);
 
     run.Signal(GetParam());
-    const int status = run.Ended();
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status) << "\n" << run.Stderr();
+    ASSERT_TRUE(EndedNormally(run));
 
     const auto logs = LogFiles(run.Dir / "Log");
     ASSERT_EQ(logs.size(), 1u) << run.Stderr();
@@ -236,8 +243,7 @@ TEST(GangProgramSignals, ABoxOpenedByTheCloseDoesNotHoldTheProgram) {
     std::ofstream(run.Dir / "Log") << "not a folder\n";
 
     run.Signal(SIGTERM);
-    const int status = run.Ended();
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status) << "\n" << run.Stderr();
+    ASSERT_TRUE(EndedNormally(run));
     EXPECT_NE(run.Stderr().find("Write Log File error!"), std::string::npos) << run.Stderr();
     for (size_t i = 0; i < 4; ++i)
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
@@ -253,8 +259,7 @@ TEST_P(UpgradeProgramSignal, ClosesItsPort) {
     WaitConnectedAndLocked(gang, 1);
 
     run.Signal(GetParam());
-    const int status = run.Ended();
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(status) << "\n" << run.Stderr();
+    ASSERT_TRUE(EndedNormally(run));
     EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
     EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
 }
