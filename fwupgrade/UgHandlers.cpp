@@ -119,13 +119,20 @@ void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length)
         ctx.UgRxCount = 0;
     std::memcpy(ctx.UgRxBuffer.data() + ctx.UgRxCount, buffer, n);
     ctx.UgRxCount = static_cast<uint16_t>(ctx.UgRxCount + n);
-    if (!PacketComplete(ctx.UgRxBuffer, ctx.UgRxCount))
-        return;
-    if (ctx.DeviceFound == 1)
-        UgHandleResponse(ctx);
-    else
-        UgHandleHandshakeReply(ctx);
-    ctx.UgRxCount = 0;
+    // Bytes after a frame that was taken are dropped, so a repeated reply
+    // cannot move the operation on twice. A frame that was not taken (a late
+    // answer to a request given up on, another device's reply) does not cost
+    // the frame that follows it in the same block.
+    while (PacketComplete(ctx.UgRxBuffer, ctx.UgRxCount)) {
+        const uint16_t before = ctx.UgRxCount;
+        const bool taken = ctx.DeviceFound == 1 ? UgHandleResponse(ctx) : UgHandleHandshakeReply(ctx);
+        if (taken) {
+            ctx.UgRxCount = 0;
+            return;
+        }
+        if (ctx.UgRxCount >= before)
+            return; // a doubled opening delimiter: the frame is not closed yet
+    }
 }
 
 void SPxComm1RequestHangup(UgContext &ctx) {

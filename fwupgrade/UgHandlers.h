@@ -22,7 +22,8 @@ void FormClose(UgContext &ctx);
 void ComboBoxCOMChange(UgContext &ctx);
 void About1Click(UgContext &ctx);
 void ClearInfo1Click(UgContext &ctx);
-// Appends the block to UgRxBuffer and hands a complete frame on.
+// Appends the block to UgRxBuffer and hands each complete frame on until one
+// is taken.
 void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length);
 // The far side closed the port: releases it, forgets the device and ends a
 // running operation as failed.

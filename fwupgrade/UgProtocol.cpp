@@ -32,6 +32,37 @@ void ArmReplyTimeout(UgContext &ctx) {
     ctx.Form->Timer1.Enabled = true;
 }
 
+// The programmer answers with the header of the request it answers: the
+// command, and the address of the block or the verify's end address.
+bool AnswersOutstandingRequest(const UgContext &ctx) {
+    const auto &p = ctx.UgPacket;
+    const uint16_t addr = GetU16(p, kPktArgument);
+    if (ctx.UgState == UgUpgradeRunning)
+        return p[kPktCommand] == UgCmdDataBlock && addr == ctx.UgCurAddr;
+    if (ctx.UgState == UgVerifyRunning)
+        return p[kPktCommand] == UgCmdVerify && addr == ctx.UgEndAddr;
+    return false;
+}
+
+// A port that hung up (or never opened) answers nothing: an operation on it
+// fails at once rather than by time-out. Without a serial component (tests)
+// the bytes go nowhere, as before.
+bool PortGone(const UgContext &ctx) {
+    return ctx.SPxComm1 && !ctx.SPxComm1->IsOpen();
+}
+
+// A new operation starts from an empty receive buffer: a fragment of an
+// earlier answer cannot join its first reply.
+bool BeginOperation(UgContext &ctx, uint8_t state) {
+    if (PortGone(ctx)) {
+        UgFailOperation(ctx, UgTextDeviceGone);
+        return false;
+    }
+    ctx.UgRxCount = 0;
+    ctx.UgState = state;
+    return true;
+}
+
 void EncodeAndSend(UgContext &ctx, uint16_t packetLen) {
     const uint16_t n = EncodeFrame(std::span<const uint8_t>(ctx.UgPacket).first(packetLen), ctx.UgTxBuffer);
     Send(ctx, n);
@@ -98,13 +129,13 @@ void UgSendVerifyCmd(UgContext &ctx, uint8_t cmd, uint16_t endAddr) {
     EncodeAndSend(ctx, SealPacket(p));
 }
 
-void UgHandleHandshakeReply(UgContext &ctx) {
+bool UgHandleHandshakeReply(UgContext &ctx) {
     uint16_t len = 0;
     if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
-        return;
+        return false;
     TDeviceNameField name = ExpectedDeviceName;
     if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
-        return;
+        return false;
     const std::string deviceName = DeviceNameText(name);
     ctx.UgState = UgIdle;
     ctx.DeviceFound = 1;
@@ -112,22 +143,32 @@ void UgHandleHandshakeReply(UgContext &ctx) {
     ctx.Form->SpdBtnVerify.Enabled = true;
     ctx.Form->DevLabel.Caption = deviceName;
     UgAddInfoLine(ctx, Format("Find Device : %s!", deviceName));
+    return true;
 }
 
-void UgHandleResponse(UgContext &ctx) {
+bool UgHandleResponse(UgContext &ctx) {
     uint16_t len = 0;
     if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
-        return;
+        return false;
+    // Nothing waits for a reply: this one answers a request given up on.
+    if (ctx.UgState == UgIdle)
+        return false;
+    // An intact reply that names another request is the late answer to one
+    // given up on. A damaged one names nothing for sure and fails the
+    // operation with its status, as any damaged reply does.
+    if (ReplyCheckWordGood(ctx.UgPacket, len) && !AnswersOutstandingRequest(ctx))
+        return false;
     const uint8_t status = CheckReplyStatus(ctx.UgPacket, len);
     if (status != kStatusSuccess && status != kStatusDone) {
         UgEndOperation(ctx, status);
         UgShowResultMsg(ctx, status);
-        return;
+        return true;
     }
     if (ctx.UgState == UgVerifyRunning)
         UgCheckVerifyReply(ctx, len);
-    else if (ctx.UgState == UgUpgradeRunning)
+    else
         UgOnDataBlockAck(ctx, status);
+    return true;
 }
 
 void UgCheckVerifyReply(UgContext &ctx, uint16_t replyLength) {
@@ -204,17 +245,19 @@ void UgAddInfoLine(UgContext &ctx, const std::string &text) {
 }
 
 void UgStartUpgrade(UgContext &ctx) {
+    if (!BeginOperation(ctx, UgUpgradeRunning))
+        return;
     ctx.UgCurAddr = ctx.UgStartAddr;
     const uint16_t span = static_cast<uint16_t>(ctx.UgEndAddr - ctx.UgStartAddr);
     ctx.UgBlockCount = static_cast<uint16_t>(span / 1024 + (span % 1024 != 0 ? 1 : 0));
-    ctx.UgState = UgUpgradeRunning;
     UgStartProgress(ctx, 2, ctx.UgBlockCount);
     ArmReplyTimeout(ctx);
     UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
 }
 
 void UgStartVerify(UgContext &ctx) {
-    ctx.UgState = UgVerifyRunning;
+    if (!BeginOperation(ctx, UgVerifyRunning))
+        return;
     UgStartProgress(ctx, 10, 100);
     ArmReplyTimeout(ctx);
     UgSendVerifyCmd(ctx, UgCmdVerify, ctx.UgEndAddr);

@@ -31,10 +31,12 @@ void UgSendHandshake(UgContext &ctx);
 bool UgSendDataBlock(UgContext &ctx, uint8_t cmd, uint16_t addr, uint8_t blockCount);
 void UgSendVerifyCmd(UgContext &ctx, uint8_t cmd, uint16_t endAddr);
 
-// Called for a complete frame in UgRxBuffer while DeviceFound is 0.
-void UgHandleHandshakeReply(UgContext &ctx);
-// Called for a complete frame in UgRxBuffer while DeviceFound is 1.
-void UgHandleResponse(UgContext &ctx);
+// Called for a complete frame in UgRxBuffer while DeviceFound is 0. Returns
+// whether the frame was taken (the probe reply naming the device).
+bool UgHandleHandshakeReply(UgContext &ctx);
+// Called for a complete frame in UgRxBuffer while DeviceFound is 1. Returns
+// whether the frame was taken as the answer to the outstanding request.
+bool UgHandleResponse(UgContext &ctx);
 // replyLength: decoded length of the reply in UgPacket.
 void UgCheckVerifyReply(UgContext &ctx, uint16_t replyLength);
 void UgOnDataBlockAck(UgContext &ctx, uint8_t status);

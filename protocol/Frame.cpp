@@ -133,11 +133,14 @@ uint8_t DecodeFrame(std::span<uint8_t> rx, std::span<uint8_t> packet, uint16_t &
     return n < kPktHeaderSize ? kFrameBad : kFrameOk;
 }
 
-uint8_t CheckReplyStatus(std::span<const uint8_t> packet, uint16_t len) {
+bool ReplyCheckWordGood(std::span<const uint8_t> packet, uint16_t len) {
     if (len < kPktOverhead || len > packet.size())
-        return kStatusChecksumError;
-    const uint16_t c = FrameChecksum(packet, 0, static_cast<uint16_t>(len - 3));
-    if (c != GetU16(packet, len - 2))
+        return false;
+    return FrameChecksum(packet, 0, static_cast<uint16_t>(len - 3)) == GetU16(packet, len - 2);
+}
+
+uint8_t CheckReplyStatus(std::span<const uint8_t> packet, uint16_t len) {
+    if (!ReplyCheckWordGood(packet, len))
         return kStatusChecksumError;
     if (GetU16(packet, kPktLength) > 2)
         return 0;

@@ -67,6 +67,10 @@ uint16_t ClosingDelimiterAt(std::span<const uint8_t> rx, uint16_t count);
 uint8_t DecodeFrame(std::span<uint8_t> rx, std::span<uint8_t> packet, uint16_t &decodedLen,
                     uint16_t &rxCount);
 
+// True when a decoded reply of `len` bytes holds a header and a check word,
+// and the check word matches.
+bool ReplyCheckWordGood(std::span<const uint8_t> packet, uint16_t len);
+
 // Checks a decoded reply of `len` bytes: kStatusChecksumError when its check
 // word is wrong (or it is too short to hold a header and check word), 0 when
 // it carries more than 2 payload bytes, else its status byte (offset 8).

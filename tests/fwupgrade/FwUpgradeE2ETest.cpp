@@ -41,6 +41,7 @@ protected:
         auto receive = program.Comm().OnReceiveData;
         program.Comm().OnReceiveData = [this, receive](TComm &c, const uint8_t *b, uint16_t n) {
             const uint16_t addr = program.Context().UgCurAddr;
+            received += n;
             if (beforeReceive)
                 beforeReceive();
             receive(c, b, n);
@@ -76,10 +77,45 @@ protected:
         ASSERT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
     }
     std::string LastLine() const { return form.InfoMemo.Lines.back(); }
+    void Ticks(int n) {
+        for (int tick = 0; tick < n; ++tick)
+            program.Tick();
+    }
+    // Runs `arm` once, just before the reply that acknowledges block `block`
+    // is handled, so that it arms a fault for the next block's reply.
+    void BeforeAckOf(unsigned block, std::function<void()> arm) {
+        beforeReceive = [this, block, arm = std::move(arm), armed = false]() mutable {
+            if (!armed && program.Context().UgState == UgUpgradeRunning &&
+                program.Context().UgCurAddr == 0x2000 + 0x400 * block) {
+                armed = true;
+                arm();
+            }
+        };
+    }
+    // The programmer takes longer than 10 s over block 4: the tool gives up on
+    // it, and the answer goes out only then, unread by the tool as yet.
+    void GiveUpOnBlockFourAndLetItsAnswerCome() {
+        BeforeAckOf(3, [this] { device.InjectHold(); });
+        dialogs.Calls.clear();
+        form.SpdBtnDownLoad.Click();
+        ASSERT_TRUE(Pump([&] { return device.HoldsReply(); }));
+        beforeReceive = nullptr;
+        Ticks(UgReplyTimeoutTicks);
+        ASSERT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "命令执行超时"}}));
+        device.ReleaseHeld();
+        ASSERT_TRUE(device.WaitFor([](const TSimDevice &d) { return !d.Sending(); }));
+        lateAnswerEnds = device.Counters().BytesOut;
+    }
+    // Runs events until the tool has taken the late answer from its port.
+    bool PumpPastTheLateAnswer() {
+        return Pump([&] { return received >= lateAnswerEnds; });
+    }
 
     TSimDevice device;
     std::vector<TSimDevice *> listed;
     std::function<void()> beforeReceive;
+    uint64_t received = 0;       // bytes the tool's port delivered
+    uint64_t lateAnswerEnds = 0; // received counts this far once the late answer is in
     TPumpQueue queue;
     RecordingDialogs dialogs;
     TFwUpgradeProgram program{queue, dialogs};
@@ -349,6 +385,88 @@ TEST_F(FwUpgradeE2E, SilentProgrammerEndsTheVerifyAfterTenSecondsAndIsFoundAgain
     Upgrade();
     ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
     EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
+}
+
+// A programmer that answers block 4 just after the tool gave up on it, while
+// the operator has already started again: that answer is not taken for the
+// answer to the new run's first request, and the new run is judged by its own
+// replies.
+TEST_F(FwUpgradeE2E, AnAnswerAfterTheTimeOutNeverCountsForTheNextOperation) {
+    struct Case {
+        const char *name;
+        bool verify;         // the operator starts a verify, not a new upgrade
+        bool lastUnanswered; // else the last block fails with 0x2C
+    };
+    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    StartAndFind();
+    for (const Case c :
+         {Case{"retry, block 11 unanswered", false, true}, Case{"retry, block 11 fails", false, false},
+          Case{"verify, unanswered", true, true}}) {
+        SCOPED_TRACE(c.name);
+        device.ClearFaults();
+        form.BitBtnFind.Click(); // each case starts from a fresh search
+        ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
+        received = device.Counters().BytesOut;
+        GiveUpOnBlockFourAndLetItsAnswerCome();
+        const size_t blocksBefore = Packets(0xB7).size();
+        const uint64_t dropped = device.Counters().RepliesDropped;
+        if (c.verify) {
+            device.InjectSilence();
+            form.SpdBtnVerify.Click();
+        } else {
+            BeforeAckOf(10, [&] {
+                if (c.lastUnanswered)
+                    device.InjectSilence();
+                else
+                    device.InjectStatus(0x2C);
+            });
+            form.SpdBtnDownLoad.Click();
+        }
+        ASSERT_TRUE(PumpPastTheLateAnswer());
+        queue.Pump();
+        if (c.lastUnanswered) {
+            ASSERT_TRUE(Pump([&] { return device.Counters().RepliesDropped == dropped + 1; }));
+            queue.Pump();
+            EXPECT_EQ(dialogs.Calls.size(), 1u) << "nothing judged before the time-out";
+            Ticks(UgReplyTimeoutTicks);
+            EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{timeout, timeout}));
+        } else {
+            ASSERT_TRUE(Pump([&] { return dialogs.Calls.size() == 2; }));
+            EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{
+                                         timeout, {Kind::Error, "编程过程出错，数据无法写入！"}}));
+        }
+        beforeReceive = nullptr;
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(program.Context().UgState, UgIdle);
+        if (!c.verify) {
+            EXPECT_EQ(Packets(0xB7).size(), blocksBefore + 12) << "every block of the new run sent once";
+        }
+    }
+    // Nothing stale is left: a whole upgrade and a verify go through.
+    Upgrade();
+    ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
+    EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
+}
+
+// After the programmer went away, "&Upgrade" (enabled whatever the buttons
+// say) and a verify have no port to go to: they fail at once with the
+// hang-up's text, not 10 s later with a time-out.
+TEST_F(FwUpgradeE2E, AnOperationWithoutAPortFailsAtOnce) {
+    StartAndFind();
+    device.HangUp();
+    ASSERT_TRUE(Pump([&] { return !program.Comm().IsOpen(); }));
+    const size_t blocks = Packets(0xB7).size();
+    for (auto start : {+[](TFwUpgradeProgram &p) { p.Form().Upgrade1.Click(); },
+                       +[](TFwUpgradeProgram &p) { SpdBtnVerifyClick(p.Context()); }}) {
+        dialogs.Calls.clear();
+        start(program);
+        EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "通讯设备已断开！"}}));
+        EXPECT_EQ(LastLine(), "> 通讯设备已断开！");
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(program.Context().UgState, UgIdle);
+        EXPECT_FALSE(form.Timer1.Enabled);
+    }
+    EXPECT_EQ(Packets(0xB7).size(), blocks);
 }
 
 TEST_F(FwUpgradeE2E, NoPortNoProbe) {

@@ -18,9 +18,10 @@
 namespace {
 
 using namespace fwug;
+using ugtest::BlockReply;
 using ugtest::ProbeReply;
-using ugtest::StatusReply;
 using ugtest::VerifyReply;
+using ugtest::VerifyStatusReply;
 using Kind = RecordingDialogs::Kind;
 
 class UgProtocol : public ::testing::Test {
@@ -141,7 +142,7 @@ TEST_F(UgProtocol, SearchResetsTheGaugeAndDropsABufferedFragment) {
     ctx.DeviceMap = [port] { return TSerialDeviceMap{{"\\Device\\VCP0", port}}; };
     ctx.DeviceFound = 1;
     UgStartUpgrade(ctx);
-    Feed(StatusReply(0xB7, 0x2C));
+    Feed(BlockReply(0, 0x2C));
     ASSERT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
     Feed({0xC0, 0xB7, 0x01}); // the start of a reply that never ends
     BitBtnFindClick(ctx);
@@ -171,14 +172,14 @@ TEST_F(UgProtocol, UpgradeGaugeStartsAtTwoAndGainsTwoPerAcknowledgement) {
     EXPECT_EQ(form.ProgressBar1.Progress(), 2);
     EXPECT_EQ(SentPacket()[3], 0);
     for (int ack = 1; ack <= 11; ++ack) {
-        Feed(StatusReply(0xB7, ack % 2 ? 0x00 : 0x06)); // 6 counts as success
+        Feed(BlockReply(ack - 1, ack % 2 ? 0x00 : 0x06)); // 6 counts as success
         EXPECT_EQ(form.ProgressBar1.Progress(), std::min(2 + 2 * ack, 12)) << ack;
         EXPECT_EQ(ctx.UgCurAddr, 0x2000 + 0x400 * ack) << ack;
         EXPECT_EQ(SentPacket()[3], ack) << ack;
         EXPECT_EQ(ctx.UgState, UgUpgradeRunning) << ack;
     }
     EXPECT_TRUE(dialogs.Calls.empty());
-    Feed(StatusReply(0xB7, 0));
+    Feed(BlockReply(11, 0));
     EXPECT_EQ(ctx.UgState, UgIdle);
     EXPECT_EQ(form.ProgressBar1.Progress(), 12);
     EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Blue);
@@ -225,14 +226,14 @@ TEST_F(UgProtocol, VerifyReplyWithoutWordsFails) {
     Feed(VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C));
     dialogs.Calls.clear();
     UgStartVerify(ctx);
-    Feed(StatusReply(0xBA, 0x06));
+    Feed(VerifyStatusReply(0x06));
     EXPECT_EQ(dialogs.Texts(Kind::Error), std::vector<std::string>{"总数据校验和不一致！"});
 }
 
 TEST_F(UgProtocol, DamagedReplyEndsTheUpgradeWithItsStatus) {
     ctx.DeviceFound = 1;
     UgStartUpgrade(ctx);
-    auto reply = StatusReply(0xB7, 0);
+    auto reply = BlockReply(0, 0);
     reply[9] ^= 0x01; // payload byte: the check word no longer matches
     Feed(reply);
     EXPECT_EQ(dialogs.Texts(Kind::Error), std::vector<std::string>{"数据包校验和不正确！"});
@@ -241,9 +242,10 @@ TEST_F(UgProtocol, DamagedReplyEndsTheUpgradeWithItsStatus) {
     EXPECT_EQ(ctx.UgState, UgIdle);
 }
 
-TEST_F(UgProtocol, SuccessReplyWhileIdleIsDropped) {
+TEST_F(UgProtocol, ReplyWhileIdleIsDropped) {
     ctx.DeviceFound = 1;
-    Feed(StatusReply(0xB7, 0));
+    Feed(BlockReply(0, 0));
+    Feed(BlockReply(0, 0x2C));
     Feed(VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C));
     EXPECT_TRUE(dialogs.Calls.empty());
     EXPECT_TRUE(form.InfoMemo.Lines.empty());
@@ -254,6 +256,7 @@ TEST_F(UgProtocol, UndecodableFrameIsIgnored) {
     UgStartUpgrade(ctx);
     Feed({0xC0, 0xB7, 0xDB, 0x41, 0xC0}); // bad escape
     Feed({0xC0, 0xB7, 0x00, 0xC0});       // shorter than a header
+    Feed({0xC0, 0xC0});                   // a doubled delimiter, nothing closed yet
     EXPECT_TRUE(dialogs.Calls.empty());
     EXPECT_EQ(ctx.UgState, UgUpgradeRunning);
     EXPECT_EQ(form.ProgressBar1.Progress(), 2);
@@ -262,10 +265,10 @@ TEST_F(UgProtocol, UndecodableFrameIsIgnored) {
 TEST_F(UgProtocol, ClearingThePanelDoesNotDisturbARunningUpgrade) {
     ctx.DeviceFound = 1;
     UgStartUpgrade(ctx);
-    Feed(StatusReply(0xB7, 0));
+    Feed(BlockReply(0, 0));
     ClearInfo1Click(ctx);
     EXPECT_TRUE(form.InfoMemo.Lines.empty());
-    Feed(StatusReply(0xB7, 0));
+    Feed(BlockReply(1, 0));
     EXPECT_EQ(ctx.UgCurAddr, 0x2800);
     EXPECT_EQ(form.ProgressBar1.Progress(), 6);
     EXPECT_EQ(SentPacket()[3], 2);
@@ -320,7 +323,7 @@ TEST_F(UgProtocol, EveryReplyHasTenSecondsOfTimerTicks) {
         for (int tick = 1; tick < UgReplyTimeoutTicks; ++tick)
             Timer1Timer(ctx);
         ASSERT_EQ(ctx.UgState, UgUpgradeRunning) << ack;
-        Feed(StatusReply(0xB7, 0));
+        Feed(BlockReply(ack - 1, 0));
         ASSERT_EQ(SentPacket()[3], ack);
     }
     EXPECT_TRUE(dialogs.Calls.empty());
@@ -336,9 +339,114 @@ TEST_F(UgProtocol, EveryReplyHasTenSecondsOfTimerTicks) {
     EXPECT_EQ(ctx.UgState, UgIdle);
     EXPECT_FALSE(form.Timer1.Enabled);
     // A late reply after the time-out moves nothing on.
-    Feed(StatusReply(0xB7, 0));
+    Feed(BlockReply(3, 0));
     EXPECT_EQ(ctx.UgCurAddr, 0x2C00);
     EXPECT_EQ(dialogs.Calls.size(), 1u);
+}
+
+// Once a request is given up on, its late answer (or that of any request but
+// the one outstanding) moves nothing on: the upgrade that follows is judged
+// by its own replies only.
+TEST_F(UgProtocol, ALateReplyIsNeverTakenForTheAnswerOfAnotherRequest) {
+    struct Case {
+        const char *name;
+        void (*start)(UgContext &);
+        std::vector<uint8_t> lastReply; // empty: the last request is never answered
+        std::vector<RecordingDialogs::Call> want;
+    };
+    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    const Case cases[] = {
+        {"upgrade, block 11 unanswered", UgStartUpgrade, {}, {timeout, timeout}},
+        {"upgrade, block 11 fails",
+         UgStartUpgrade,
+         BlockReply(11, 0x2C),
+         {timeout, {Kind::Error, "编程过程出错，数据无法写入！"}}},
+        {"verify, unanswered", UgStartVerify, {}, {timeout, timeout}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.Calls.clear();
+        ctx.DeviceFound = 1;
+        UgStartUpgrade(ctx);
+        for (unsigned b = 0; b < 4; ++b)
+            Feed(BlockReply(b, 0));
+        for (int tick = 0; tick < UgReplyTimeoutTicks; ++tick)
+            Timer1Timer(ctx); // block 4 is given up on
+        ASSERT_EQ(ctx.UgState, UgIdle);
+        c.start(ctx);
+        // Late answers: block 4's, and ones naming other requests.
+        for (const auto &late : {BlockReply(4, 0), BlockReply(4, 0x2C), BlockReply(1, 0),
+                                 ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C)}) {
+            if (c.start == UgStartVerify && late[1] == 0xBA)
+                continue; // the verify's own answer
+            Feed(late);
+        }
+        ASSERT_EQ(dialogs.Calls.size(), 1u);
+        ASSERT_NE(ctx.UgState, UgIdle);
+        if (c.start == UgStartUpgrade) {
+            EXPECT_EQ(SentPacket()[3], 0) << "nothing acknowledged yet";
+            // A late answer in the same block as the real one does not cost it.
+            auto both = BlockReply(4, 0);
+            const auto first = BlockReply(0, 0);
+            both.insert(both.end(), first.begin(), first.end());
+            Feed(both);
+            for (unsigned b = 1; b < 11; ++b) {
+                Feed(BlockReply(b - 1, 0)); // a repeated answer acknowledges no more
+                Feed(BlockReply(b, 0));
+            }
+            EXPECT_EQ(SentPacket()[3], 11);
+            EXPECT_EQ(ctx.UgCurAddr, 0x4C00);
+        }
+        if (!c.lastReply.empty())
+            Feed(c.lastReply);
+        for (int tick = 0; tick < UgReplyTimeoutTicks; ++tick)
+            Timer1Timer(ctx);
+        EXPECT_EQ(dialogs.Calls, c.want);
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+        EXPECT_EQ(ctx.UgState, UgIdle);
+    }
+}
+
+// The box that ends an operation runs its own event loop: ticks and replies
+// that come while it is open find no operation to end a second time or to
+// move on.
+TEST_F(UgProtocol, ABoxThatEndsAnOperationSeesNoOperationWhileOpen) {
+    struct Case {
+        const char *name;
+        void (*end)(UgContext &);
+        const char *text;
+    };
+    auto lastTicks = [](UgContext &c) {
+        while (c.UgState != UgIdle)
+            Timer1Timer(c);
+    };
+    for (const Case c : {Case{"hang-up", SPxComm1RequestHangup, "通讯设备已断开！"},
+                         Case{"time-out", lastTicks, "命令执行超时"}}) {
+        SCOPED_TRACE(c.name);
+        dialogs.Calls.clear();
+        form.InfoMemo.Clear();
+        ctx.DeviceFound = 1;
+        UgStartUpgrade(ctx);
+        Feed(BlockReply(0, 0));
+        ctx.UgTimeout = 2; // the last ticks of the 10 s
+        size_t seenOpen = 0;
+        dialogs.WhileOpen = [&](const RecordingDialogs::Call &) {
+            if (seenOpen++ > 0)
+                return;
+            EXPECT_EQ(ctx.UgState, UgIdle);
+            EXPECT_FALSE(form.Timer1.Enabled);
+            for (int tick = 0; tick < 5; ++tick)
+                Timer1Timer(ctx);
+            Feed(BlockReply(1, 0));
+            Feed(BlockReply(1, 0x2C));
+        };
+        c.end(ctx);
+        dialogs.WhileOpen = nullptr;
+        EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, c.text}}));
+        EXPECT_EQ(form.InfoMemo.Lines, std::vector<std::string>{std::string("> ") + c.text});
+        EXPECT_EQ(ctx.UgCurAddr, 0x2400);
+        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
+    }
 }
 
 // A finished operation and one a new search replaced leave no time-out behind.

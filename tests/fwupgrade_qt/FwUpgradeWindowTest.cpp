@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "../fwupgrade/UgReplies.h"
+#include "../serial/PtyPair.h"
 #include "forms/RecordingDialogs.h"
 #include "forms/qt/GaugeView.h"
 #include "forms/qt/MemoView.h"
@@ -39,6 +40,15 @@ class FwUpgradeWindowTest : public QObject {
         Fixture() {
             program.Context().DeviceMap = [] { return TSerialDeviceMap{}; };
             program.Context().Pause = [](unsigned) {};
+            // The update region the first show sets.
+            program.Context().UgStartAddr = 0x2000;
+            program.Context().UgEndAddr = 0x4FFF;
+        }
+        // An operation needs an open port to go to; nothing answers on it.
+        TPtyPair pty;
+        void OpenPort() {
+            program.Comm().SetCommName(pty.SlavePath);
+            program.Comm().OpenPort();
         }
         // Bytes arriving on the port, through the event the window wrapped.
         void Receive(const std::vector<uint8_t> &bytes) {
@@ -118,10 +128,10 @@ private slots:
         QCOMPARE(x.program.Context().DeviceFound, uint8_t{0});
     }
 
+    // With a port open but no device found yet.
     void UpgradeMenuStartsAnUpgradeWithTheButtonsDisabled() {
         Fixture x;
-        x.program.Context().UgStartAddr = 0x2000;
-        x.program.Context().UgEndAddr = 0x4FFF;
+        x.OpenPort();
         QVERIFY(!x.window.Widget(x.f.SpdBtnDownLoad)->isEnabled());
         x.window.Widget(x.f.SpdBtnDownLoad)->click();
         QCOMPARE(x.program.Context().UgState, uint8_t{UgIdle});
@@ -141,6 +151,7 @@ private slots:
 
     void VerifyButtonStartsTheVerify() {
         Fixture x;
+        x.OpenPort();
         x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
         x.window.Widget(x.f.SpdBtnVerify)->click();
         QCOMPARE(x.program.Context().UgState, uint8_t{UgVerifyRunning});
@@ -156,11 +167,10 @@ private slots:
     // hang-up under an upgrade fails the same way.
     void TimerAndHangUpEndAnOperationInTheWidgets() {
         Fixture x;
-        x.program.Context().UgStartAddr = 0x2000;
-        x.program.Context().UgEndAddr = 0x4FFF;
         QTimer *timer = x.window.Timer();
         QVERIFY(timer);
         QVERIFY(!timer->isActive());
+        x.OpenPort();
         x.Receive(ugtest::ProbeReply("Pelmor200VLT"));
         x.window.Widget(x.f.SpdBtnVerify)->click();
         QVERIFY(timer->isActive());
@@ -193,8 +203,9 @@ private slots:
         x.window.InfoPopup()->actions()[0]->trigger();
         QVERIFY(x.window.Memo()->Text().isEmpty());
         // Lines added after the clear are shown from the start of the panel.
+        x.OpenPort();
         x.window.Action(x.f.Upgrade1)->trigger();
-        x.Receive(ugtest::StatusReply(0xB7, 0x25));
+        x.Receive(ugtest::BlockReply(0, 0x25));
         QCOMPARE(x.window.Memo()->Text(), QString::fromUtf8("> 命令不正确或不认识"));
     }
 
