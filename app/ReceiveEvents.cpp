@@ -17,11 +17,14 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     const size_t k = static_cast<size_t>(n - 1);
     ctx.ChannelTimeout[k] = 500;
     auto &rx = ctx.ChannelRxBuffer[k];
+    if (ctx.ChannelRxCount[k] == 0)
+        ctx.ChannelRxReopened[k] = 0;
     // A chunk that would not fit throws the buffered bytes away: no frame of
     // the protocol is that long, so they were noise. A chunk larger than the
     // whole buffer keeps only its tail, where a frame could still end.
     if (static_cast<size_t>(ctx.ChannelRxCount[k]) + length > rx.size()) {
         ctx.ChannelRxCount[k] = 0;
+        ctx.ChannelRxReopened[k] = 0;
         if (length > rx.size()) {
             buffer += length - rx.size();
             length = static_cast<uint16_t>(rx.size());
@@ -46,9 +49,25 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     // A report whose log save fails still lets the later ones be counted;
     // the failure is raised once the block is done.
     std::exception_ptr failure;
-    while (PacketComplete(rx, ctx.ChannelRxCount[k])) {
-        const uint16_t before = ctx.ChannelRxCount[k];
+    auto &count = ctx.ChannelRxCount[k];
+    bool reopened = ctx.ChannelRxReopened[k] != 0;
+    while (PacketComplete(rx, count)) {
+        const uint16_t before = count;
         const uint16_t closing = ClosingDelimiterAt(rx, before);
+        if (reopened && closing < before) {
+            // Opened by the delimiter of a frame not taken, this may be that
+            // frame's trailer and noise up to the next report's opening
+            // delimiter, which can pass the report's sum test by chance. A
+            // report is followed by its trailer: without it the bytes are
+            // dropped and the closing delimiter is read again as an opening.
+            if (closing + 1 == before)
+                break; // the byte that decides is still on its way
+            if (rx[closing + 1] != kFrameTrailerByte) {
+                std::copy(rx.begin() + closing, rx.begin() + before, rx.begin());
+                count = static_cast<uint16_t>(before - closing);
+                continue;
+            }
+        }
         bool taken = true;
         try {
             taken = HandleResponse(ctx, n, before);
@@ -56,22 +75,25 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
             if (!failure)
                 failure = std::current_exception();
         }
-        const uint16_t after = ctx.ChannelRxCount[k];
+        const uint16_t after = count;
         if (after >= before)
             break; // a doubled opening delimiter, not closed yet
         // Noise, or the tail of a frame whose start was lost, ends at the
         // next report's opening delimiter: that one is read again as such.
-        if (!taken && before - after == closing + 1) {
+        reopened = !taken && before - after == closing + 1;
+        if (reopened) {
             std::copy_backward(rx.begin(), rx.begin() + after, rx.begin() + after + 1);
             rx[0] = kFrameDelimiter;
-            ctx.ChannelRxCount[k] = static_cast<uint16_t>(after + 1);
+            count = static_cast<uint16_t>(after + 1);
         }
     }
     // Bytes before the next opening delimiter (the last trailer) begin no frame.
-    const auto end = rx.begin() + ctx.ChannelRxCount[k];
+    const auto end = rx.begin() + count;
     const auto next = std::find(rx.begin(), end, kFrameDelimiter);
+    reopened = reopened && next == rx.begin() && next != end;
     std::copy(next, end, rx.begin());
-    ctx.ChannelRxCount[k] = static_cast<uint16_t>(end - next);
+    count = static_cast<uint16_t>(end - next);
+    ctx.ChannelRxReopened[k] = reopened ? 1 : 0;
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -48,6 +48,10 @@ struct VltContext {
     std::array<std::array<uint8_t, kWireSize>, kChannels> WireBuf{};
     std::array<std::array<uint8_t, kRxBufferSize>, kChannels> ChannelRxBuffer{};
     std::array<uint16_t, kChannels> ChannelRxCount{};
+    // 1 while the delimiter at the front of an idle channel's receive buffer
+    // is one that closed a frame not taken, read again as an opening one.
+    // Meaningless once the count was set back to 0.
+    std::array<uint8_t, kChannels> ChannelRxReopened{};
     std::array<uint16_t, kChannels> ChannelTimeout{};
     std::array<uint8_t, kChannels> ChannelOpCode{};
     std::array<uint16_t, kChannels> ChannelBlockTotal{};

@@ -195,6 +195,7 @@ TEST(ReceiveEvents, DamageOnAnIdleChannelCostsNoLaterResult) {
         {"a frame of noise",
          {0xC0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
          false},
+        {"junk opening with a doubled delimiter", {0xC0, 0xC0, 0x11, 0x22}, false},
     };
     constexpr size_t kResults = 30;
     for (const Damage &d : damages)
@@ -226,6 +227,100 @@ TEST(ReceiveEvents, DamageOnAnIdleChannelCostsNoLaterResult) {
                 EXPECT_EQ(r.RxCount(2), 0);
                 EXPECT_TRUE(r.Dialogs.Calls.empty());
             }
+}
+
+// After a frame that is not taken, its closing delimiter is read again as an
+// opening one. What it then opens may be that frame's trailer and noise up to
+// the next report, and pass the report's 8-bit sum by chance: it must not be
+// taken for a report (no line), nor swallow the next report's opening
+// delimiter, however the reads are cut.
+TEST(ReceiveEvents, NoiseAfterAFrameNotTakenCostsNoLaterResultAndWritesNoLine) {
+    auto damagedHeader = Report(0xF0, 6);
+    damagedHeader[7] ^= 0x01;
+    struct NotTaken {
+        const char *name;
+        std::vector<uint8_t> frame;
+    };
+    const NotTaken frames[] = {
+        {"a stray reply", Framed(StatusReply(0))},
+        {"a report whose header is damaged", Framed(damagedHeader)},
+        {"a short frame", {0xC0, 0x11, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    };
+    // Each passes the sum test when read as a report: with the trailer
+    // before it, five 0xFF and three bytes adding up to 5; without, eight
+    // bytes adding up to 0.
+    const std::vector<uint8_t> afterTrailer = {0x01, 0x02, 0x02, 0x11, 0x22, 0x33};
+    const std::vector<uint8_t> alone = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x40, 0x99};
+    const auto report = Framed(Report(0xF0, 6));
+    const std::vector<std::string> want = {">---- Total OK Number is : 1, NG is 0 ----",
+                                           DevLine(2, "Channel 2 : OK=1, NG=0."),
+                                           DevLine(2, "Channel 2 : Progrmming Completed : Successed!")};
+    for (const NotTaken &f : frames)
+        for (const bool trailer : {true, false}) {
+            std::vector<uint8_t> stream = f.frame;
+            if (!trailer)
+                stream.resize(stream.size() - kFrameTrailerLength);
+            const auto &noise = trailer ? afterTrailer : alone;
+            stream.insert(stream.end(), noise.begin(), noise.end());
+            stream.insert(stream.end(), report.begin(), report.end());
+            // Read whole, cut in two anywhere, and one byte at a time.
+            std::vector<std::vector<size_t>> cuttings = {{}};
+            for (size_t cut = 1; cut < stream.size(); ++cut)
+                cuttings.push_back({cut});
+            std::vector<size_t> everyByte;
+            for (size_t cut = 1; cut < stream.size(); ++cut)
+                everyByte.push_back(cut);
+            cuttings.push_back(everyByte);
+            for (const auto &cuts : cuttings) {
+                SCOPED_TRACE(testing::Message()
+                             << f.name << (trailer ? ", its trailer" : ", no trailer") << ", " << cuts.size()
+                             << " cuts from " << (cuts.empty() ? 0 : cuts[0]));
+                Rig r;
+                r.Connect(2);
+                const size_t before = r.Lines().size();
+                size_t from = 0;
+                for (size_t at : cuts) {
+                    r.Receive(2, {stream.begin() + static_cast<long>(from),
+                                  stream.begin() + static_cast<long>(at)});
+                    from = at;
+                }
+                r.Receive(2, {stream.begin() + static_cast<long>(from), stream.end()});
+                ASSERT_EQ(r.LinesFrom(before), want);
+                EXPECT_EQ(r.ctx().ChannelOkCount[1], 1u);
+            }
+        }
+}
+
+// The same with noise of every kind: random bytes (no delimiter) between a
+// frame not taken and the next report, for many seeds.
+TEST(ReceiveEvents, RandomNoiseAfterAFrameNotTakenNeverCostsTheNextReport) {
+    const auto report = Framed(Report(0xF0, 6));
+    const auto stray = Framed(StatusReply(0));
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<uint8_t>(seed >> 16);
+    };
+    Rig r;
+    r.Connect(3);
+    // Below the 2000 results that save the panel.
+    constexpr size_t kRounds = 1999;
+    for (size_t i = 0; i < kRounds; ++i) {
+        std::vector<uint8_t> chunk = stray;
+        if (i % 2)
+            chunk.resize(chunk.size() - kFrameTrailerLength);
+        const size_t len = 8 + next() % 24;
+        for (size_t b = 0; b < len; ++b) {
+            uint8_t v = next();
+            chunk.push_back(v == kFrameDelimiter || v == kFrameEscape ? 0x5A : v);
+        }
+        chunk.insert(chunk.end(), report.begin(), report.end());
+        r.Receive(3, chunk);
+    }
+    EXPECT_EQ(r.ctx().ChannelOkCount[2], kRounds);
+    EXPECT_EQ(r.ctx().ChannelNgCount[2], 0u);
+    for (const auto &line : r.Lines())
+        EXPECT_EQ(line.find(" Device 3 : ", line.size() - 12), std::string::npos) << "an empty report line";
 }
 
 TEST(ReceiveEvents, UnconnectedChannelTakesAFrameAsTheProbeAnswer) {
