@@ -14,6 +14,7 @@
 
 #include "platform/Format.h"
 #include "platform/SerialDeviceMap.h"
+#include "protocol/Frame.h"
 #include "tests/e2e/GangRig.h"
 #include "tools/devsim/SimPackets.h"
 
@@ -166,17 +167,34 @@ TEST(StandAloneRunsE2E, BackToBackRunsOnFourChannelsAreAllCountedAndTheLogHoldsT
 }
 
 // Noise on the line between the runs (junk, a bad escape, the tail of a frame
-// whose start was lost, a frame that is no report), written on its own or in
-// one write with the run after it: every run is still counted.
+// whose start was lost, a frame that is no report, such frames followed by
+// noise), written on its own or in one write with the run after it: every run
+// is still counted.
 TEST(StandAloneRunsE2E, NoiseBetweenRunsCostsNoResult) {
-    constexpr size_t kRuns = 24;
+    constexpr size_t kRuns = 28;
     const auto report = SimFrame(SimProgressReport(0x40, 0, 1, kSteps));
-    const std::vector<std::vector<uint8_t>> noises = {
+    std::vector<std::vector<uint8_t>> noises = {
         {0x11, 0xC0, 0x22, 0x33},
         {0xC0, 0x11, 0xDB, 0x41, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
         {report.begin() + 5, report.end()},
         {0xC0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
     };
+    // A frame that is not taken, then noise that reads as a report when its
+    // closing delimiter is read again as an opening one: with the trailer,
+    // five 0xFF and three bytes adding up to 5; without, eight adding up to 0.
+    const std::vector<uint8_t> afterTrailer = {0x01, 0x02, 0x02, 0x11, 0x22, 0x33};
+    const std::vector<uint8_t> alone = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x40, 0x99};
+    auto then = [](std::vector<uint8_t> a, const std::vector<uint8_t> &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<uint8_t> request = {0x95, 0, 0, 0x3B, 0x30, 0, 0, 0};
+    auto damagedHeader = SimFrame(SimProgressReport(0xF0, 6, 0, 0));
+    damagedHeader[2] ^= 0x01;
+    damagedHeader.resize(damagedHeader.size() - kFrameTrailerLength);
+    noises.push_back(then(SimFrame(SimStatusReply(request, 0)), afterTrailer));
+    noises.push_back(then(damagedHeader, alone));
+    noises.push_back(then({0xC0, 0x11, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, afterTrailer));
     GangRig r;
     r.ShowAndConnect();
     r.Form().InfoMemo.Clear();
