@@ -1,5 +1,7 @@
 #include "app/LogFile.h"
 
+#include <cstring>
+
 #include "forms/Dialogs.h"
 #include "forms/ProgramVLTForm.h"
 #include "platform/Clock.h"
@@ -36,27 +38,37 @@ std::string InProgramDir(const VltContext &ctx, const std::string &name) {
     return name.front() == '/' ? name : ctx.ProgramDir + name;
 }
 
-// The log as the log dialog says. Throws when the operator's file cannot be
+// The box of a log with the automatic name that could not be written: which
+// file and why, below the line the operator knows.
+std::string WriteLogFileError(const std::string &file, const std::exception &e) {
+    const auto *failed = dynamic_cast<const ELineFileError *>(&e);
+    const std::string reason = failed ? std::strerror(failed->Error()) : e.what();
+    return "Write Log File error!\n" + file + "\n" + reason;
+}
+
+// The log as the log dialog says; false when the automatic name's file could
+// not be written (the box said so). Throws when the operator's file cannot be
 // written.
-void WriteCloseLog(VltContext &ctx) {
+bool WriteCloseLog(VltContext &ctx) {
     const TLogCfgForm &cfg = ctx.Form->LogCfgForm;
     if (!cfg.LogEnabled())
-        return;
+        return true;
     const auto &lines = ctx.Form->InfoMemo.Lines;
     if (cfg.AutoLogName()) {
         const std::string file = InProgramDir(ctx, AutomaticLogName(*ctx.Clock) + ".log");
         if (lines.size() <= kAutoLogMinLines)
-            return;
+            return true;
         try {
             SaveLinesToFile(file, lines);
-        } catch (const std::exception &) {
-            ctx.Dialogs->Message("Write Log File error!");
+        } catch (const std::exception &e) {
+            ctx.Dialogs->Message(WriteLogFileError(file, e));
+            return false;
         }
-        return;
+        return true;
     }
     const std::string name = cfg.GetLogFileName();
     if (name.empty())
-        return;
+        return true;
     const std::string file = InProgramDir(ctx, name);
     switch (cfg.LogWriteMode()) {
     case 0: // new file
@@ -69,17 +81,21 @@ void WriteCloseLog(VltContext &ctx) {
     default:
         break;
     }
+    return true;
 }
 
 } // namespace
 
-void FormClose(VltContext &ctx) {
+bool FormClose(VltContext &ctx) {
     // The ports close only once the log is written: after a failed log the
-    // window stays open with its channels working as before.
-    WriteCloseLog(ctx);
+    // window stays open with its channels working as before, and nothing of
+    // the panel is lost.
+    if (!WriteCloseLog(ctx))
+        return false;
     for (TComm *comm : ctx.ChannelComm)
         if (comm && comm->IsOpen())
             comm->ClosePort();
+    return true;
 }
 
 void SaveInfotoFile1Click(VltContext &ctx) {

@@ -13,10 +13,12 @@ std::string AutomaticLogName(TClock &clock);
 
 // The main window closes: writes the log as the log dialog says, then closes
 // the channel ports 1 to 4. The operator's file name, when relative, is taken
-// in the program's folder. A failure with the automatic name is shown as
-// "Write Log File error!"; one with the operator's file is thrown before any
-// port is closed (the window then stays open, its channels as they were).
-void FormClose(VltContext &ctx);
+// in the program's folder. A log that cannot be written leaves every port
+// open, so the window can stay open with its channels as they were and the
+// panel kept: one with the automatic name is shown in a box ("Write Log File
+// error!", then the file and the system's reason, each on a line of its own)
+// and false comes back; one with the operator's file is thrown.
+[[nodiscard]] bool FormClose(VltContext &ctx);
 
 // Menu "Save Info to File" and popup "Save Information to File".
 void SaveInfotoFile1Click(VltContext &ctx);

@@ -52,8 +52,8 @@ void TVltProgram::KeyPress(char &key) {
     FormKeyPress(*Ctx, key);
 }
 
-void TVltProgram::Closing() {
-    FormClose(*Ctx);
+bool TVltProgram::Closing() {
+    return FormClose(*Ctx);
 }
 
 void TVltProgram::ClosePorts() {

@@ -44,8 +44,10 @@ public:
     // A key pressed in the main window.
     void KeyPress(char &key);
     // The main window closes: log written when logging is on, then the ports
-    // closed; a log that fails throws and leaves the ports open.
-    void Closing();
+    // closed. A log that fails leaves the ports open and the window must stay
+    // open: false when its box was shown already (the automatic name), an
+    // exception for the error display otherwise (the operator's file).
+    bool Closing();
     // Closes the four ports (each close waits for its threads).
     void ClosePorts();
 

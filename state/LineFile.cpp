@@ -13,7 +13,7 @@ constexpr const char *kAppendHeader = "Corvane Log File!";
 
 [[noreturn]] void ThrowWriteError(const std::string &path, const TFileWriteError &e) {
     const std::string what = e.Step == TFileWriteStep::Create ? "Cannot create file \"" : "Write error on \"";
-    throw EInOutError(what + path + "\". " + std::strerror(e.Errno));
+    throw ELineFileError(what + path + "\". " + std::strerror(e.Errno), path, e.Errno);
 }
 
 // Every line ended by CR LF.

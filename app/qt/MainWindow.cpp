@@ -354,11 +354,14 @@ void MainWindow::moveEvent(QMoveEvent *e) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *e) {
+    bool closed = false;
     try {
-        Program.Closing();
+        closed = Program.Closing();
     } catch (const std::exception &err) {
-        // The log could not be written: the window stays open, its channels as they were.
         Dialogs.Error(err.what());
+    }
+    if (!closed) {
+        // The log could not be written: the window stays open, its channels as they were.
         e->ignore();
         RefreshAll();
         return;

@@ -8,11 +8,15 @@
 #include "tests/platform/FileSizeLimit.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <set>
@@ -22,11 +26,11 @@ using LogFile = LogFixture;
 
 TEST_F(LogFile, AutomaticNameNeedsMoreThanSixLines) {
     AddLines(6);
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     EXPECT_TRUE(LogFolder().empty());
 
     form.InfoMemo.Add("> line 7");
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     ASSERT_EQ(LogFolder(), (std::vector<std::string>{"VLT_2026_12_07_22_15_03.log"}));
     std::string expected;
     for (const auto &l : form.InfoMemo.Lines)
@@ -51,11 +55,119 @@ TEST_F(LogFile, AutomaticNameReplacesOnlyTheSeparatorsOfDateAndTime) {
     }
 }
 
-TEST_F(LogFile, AutomaticNameFailureIsShownAndSwallowed) {
-    std::filesystem::remove_all(dir / "Log");
+// The automatic name's log cannot be written: the box says which file and
+// why, the close is refused with every port open and the panel kept; once
+// the folder is mended the next close writes it and closes the ports.
+TEST_F(LogFile, AnAutomaticLogThatCannotBeWrittenKeepsTheWindowAndItsChannels) {
+    const auto log = dir / "Log";
+    const auto file = log / "VLT_2026_12_07_22_15_03.log";
+    auto remake = [&] {
+        std::filesystem::remove_all(log);
+        std::filesystem::create_directory(log);
+    };
+    struct Case {
+        const char *what;
+        int error;
+        std::function<void()> spoil;
+    };
+    const Case cases[] = {
+        {"Log is a file", ENOTDIR,
+         [&] {
+             std::filesystem::remove_all(log);
+             Write(log, "not a folder\n");
+         }},
+        {"Log is gone", ENOENT, [&] { std::filesystem::remove_all(log); }},
+        {"Log is a link to nowhere", ENOENT,
+         [&] {
+             std::filesystem::remove_all(log);
+             std::filesystem::create_symlink(dir / "gone", log);
+         }},
+        // Planted by another process: opening it must not wait for a reader.
+        {"the log's name is a pipe nobody reads", ENXIO, [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+    };
     AddLines(7);
-    EXPECT_NO_THROW(FormClose(ctx));
-    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Message, "Write Log File error!"}}));
+    const std::vector<std::string> panel = form.InfoMemo.Lines;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TPumpQueue queue;
+        int master[2], slave[2];
+        TComm comm1(queue), comm3(queue);
+        TComm *comms[] = {&comm1, &comm3};
+        for (int i = 0; i < 2; ++i) {
+            char name[128];
+            ASSERT_EQ(::openpty(&master[i], &slave[i], name, nullptr, nullptr), 0);
+            comms[i]->SetCommName(name);
+            comms[i]->OpenPort();
+            ASSERT_TRUE(comms[i]->IsOpen());
+        }
+        ctx.ChannelComm = {&comm1, nullptr, &comm3, nullptr};
+        ctx.ChannelConnected = {1, 0, 1, 0};
+        ctx.ChannelBusy = {0, 0, 1, 0};
+        remake();
+        c.spoil();
+        dialogs.Calls.clear();
+
+        EXPECT_FALSE(FormClose(ctx));
+        EXPECT_EQ(dialogs.Calls.size(), 1u);
+        EXPECT_EQ(dialogs.Texts(Kind::Message),
+                  std::vector<std::string>{"Write Log File error!\n" + file.string() + "\n" +
+                                           std::strerror(c.error)});
+        EXPECT_TRUE(comm1.IsOpen());
+        EXPECT_TRUE(comm3.IsOpen());
+        EXPECT_EQ(ctx.ChannelConnected, (std::array<uint8_t, 4>{1, 0, 1, 0}));
+        EXPECT_EQ(ctx.ChannelBusy, (std::array<uint8_t, 4>{0, 0, 1, 0}));
+        EXPECT_EQ(form.InfoMemo.Lines, panel);
+
+        remake();
+        dialogs.Calls.clear();
+        EXPECT_TRUE(FormClose(ctx));
+        EXPECT_EQ(Read(file), form.InfoMemo.Text());
+        EXPECT_TRUE(dialogs.Calls.empty());
+        EXPECT_FALSE(comm1.IsOpen());
+        EXPECT_FALSE(comm3.IsOpen());
+        for (int i = 0; i < 2; ++i) {
+            ::close(slave[i]);
+            ::close(master[i]);
+        }
+    }
+    ctx.ChannelComm = {};
+}
+
+// A "Log" folder that its user may not write: as that user (root may write
+// anywhere), the box gives the reason and the close is refused.
+TEST_F(LogFile, AnAutomaticLogInAFolderTheUserMayNotWriteIsRefused) {
+    constexpr uid_t kNobody = 65534;
+    const auto file = dir / "Log" / "VLT_2026_12_07_22_15_03.log";
+    std::filesystem::permissions(dir, std::filesystem::perms(0755));
+    std::filesystem::permissions(dir / "Log", std::filesystem::perms(0555));
+    AddLines(7);
+    int answer[2];
+    ASSERT_EQ(::pipe(answer), 0);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(answer[0]);
+        const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 &&
+                                                  ::setuid(kNobody) == 0);
+        std::string said = !dropped ? "no drop" : FormClose(ctx) ? "closed" : "refused";
+        for (const auto &call : dialogs.Calls)
+            said += "|" + call.text;
+        const ssize_t n = ::write(answer[1], said.data(), said.size());
+        ::_exit(n == static_cast<ssize_t>(said.size()) ? 0 : 1);
+    }
+    ::close(answer[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = ::read(answer[0], buf, sizeof buf)) > 0;)
+        said.append(buf, static_cast<size_t>(n));
+    ::close(answer[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(said, "refused|Write Log File error!\n" + file.string() + "\n" + std::strerror(EACCES));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    std::filesystem::permissions(dir / "Log", std::filesystem::perms(0755));
 }
 
 TEST_F(LogFile, OperatorsFileByMode) {
@@ -85,7 +197,7 @@ TEST_F(LogFile, OperatorsFileByMode) {
         form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
         form.LogCfgForm.RadioGrpMod.ItemIndex = c.mode;
         form.LogCfgForm.EditLogName.SetText(file.string());
-        FormClose(ctx);
+        EXPECT_TRUE(FormClose(ctx));
         EXPECT_EQ(Read(file), c.after);
     }
     EXPECT_TRUE(LogFolder().empty());
@@ -102,12 +214,12 @@ TEST_F(LogFile, AFailedWriteLeavesTheFileAsItWas) {
             form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
             form.LogCfgForm.RadioGrpMod.ItemIndex = mode;
             form.LogCfgForm.EditLogName.SetText(mine.string());
-            FormClose(ctx);
+            EXPECT_TRUE(FormClose(ctx));
         };
     };
     auto closeWithAutomaticName = [&] {
         form.LogCfgForm.RadioGrpCreat.ItemIndex = 0;
-        FormClose(ctx);
+        EXPECT_FALSE(FormClose(ctx)); // refused: the window stays open
     };
     auto saveInfo = [&] {
         dialogs.FileAnswers = {mine.string()};
@@ -149,7 +261,9 @@ TEST_F(LogFile, AFailedWriteLeavesTheFileAsItWas) {
         }
         if (c.boxInstead) {
             EXPECT_EQ(error, "");
-            EXPECT_EQ(dialogs.Texts(Kind::Message), std::vector<std::string>{"Write Log File error!"});
+            EXPECT_EQ(
+                dialogs.Texts(Kind::Message),
+                std::vector<std::string>{"Write Log File error!\n" + c.file.string() + "\nFile too large"});
         } else {
             EXPECT_EQ(error, "Write error on \"" + c.file.string() + "\". File too large");
         }
@@ -168,15 +282,15 @@ TEST_F(LogFile, AFailedWriteLeavesTheFileAsItWas) {
 TEST_F(LogFile, NothingIsWrittenWithLoggingOffOrWithoutAName) {
     AddLines(10);
     form.LogCfgForm.CheckBoxLog.SetChecked(false);
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
     form.LogCfgForm.EditLogName.SetText((dir / "mine.log").string());
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     EXPECT_FALSE(std::filesystem::exists(dir / "mine.log"));
 
     form.LogCfgForm.CheckBoxLog.SetChecked(true);
     form.LogCfgForm.EditLogName.SetText("");
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     EXPECT_TRUE(LogFolder().empty());
     EXPECT_TRUE(dialogs.Calls.empty());
 }
@@ -187,7 +301,7 @@ TEST_F(LogFile, OperatorsFileFailureIsThrown) {
     for (int mode : {0, 2}) {
         form.LogCfgForm.RadioGrpMod.ItemIndex = mode;
         form.LogCfgForm.EditLogName.SetText((dir / "missing" / "mine.log").string());
-        EXPECT_THROW(FormClose(ctx), EInOutError) << mode;
+        EXPECT_THROW((void)FormClose(ctx), EInOutError) << mode;
     }
     EXPECT_TRUE(dialogs.Calls.empty());
 }
@@ -228,12 +342,12 @@ TEST_F(LogFile, AFileNobodyReadsFailsInsteadOfWaiting) {
         {"new file",
          [&] {
              form.LogCfgForm.RadioGrpMod.ItemIndex = 0;
-             FormClose(ctx);
+             (void)FormClose(ctx);
          }},
         {"append",
          [&] {
              form.LogCfgForm.RadioGrpMod.ItemIndex = 2;
-             FormClose(ctx);
+             (void)FormClose(ctx);
          }},
         {"save info",
          [&] {
@@ -296,14 +410,14 @@ TEST_F(LogFile, PortsCloseOnlyOnceTheLogIsWritten) {
     form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
     // A failed log leaves the channels as they were, so the operator goes on.
     form.LogCfgForm.EditLogName.SetText((dir / "missing" / "mine.log").string());
-    EXPECT_THROW(FormClose(ctx), EInOutError);
+    EXPECT_THROW((void)FormClose(ctx), EInOutError);
     EXPECT_TRUE(comm1.IsOpen());
     EXPECT_TRUE(comm3.IsOpen());
     EXPECT_EQ(ctx.ChannelConnected, (std::array<uint8_t, 4>{1, 0, 1, 0}));
 
     // The next close writes the log, then closes the ports.
     form.LogCfgForm.EditLogName.SetText((dir / "mine.log").string());
-    FormClose(ctx);
+    EXPECT_TRUE(FormClose(ctx));
     EXPECT_EQ(Read(dir / "mine.log"), "> line 1\r\n");
     EXPECT_FALSE(comm1.IsOpen());
     EXPECT_FALSE(comm3.IsOpen());
@@ -335,7 +449,7 @@ TEST_F(LogFile, ARelativeNameIsTakenInTheProgramFolder) {
         SCOPED_TRACE(c.name);
         form.LogCfgForm.RadioGrpMod.ItemIndex = c.mode;
         form.LogCfgForm.EditLogName.SetText(c.name);
-        EXPECT_NO_THROW(FormClose(ctx));
+        EXPECT_TRUE(FormClose(ctx));
         EXPECT_TRUE(std::filesystem::exists(dir / c.name));
         EXPECT_FALSE(std::filesystem::exists(elsewhere / c.name));
     }

@@ -98,3 +98,37 @@ TEST_F(ProgramLog, BothSaveItemsWriteThePanel) {
         EXPECT_FALSE(Form().InfoMemo.Lines.empty());
     }
 }
+
+// The close is refused when the automatic name's log cannot be written; the
+// operator keeps the panel elsewhere, turns the log off and closes again.
+TEST_F(ProgramLog, AfterARefusedCloseThePanelCanBeSavedAndTheLogTurnedOff) {
+    for (int i = 0; i < 7; ++i)
+        Form().InfoMemo.Add("> result " + std::to_string(i));
+    std::filesystem::remove_all(Dir / "Log");
+    std::ofstream(Dir / "Log") << "not a folder\n";
+    int refused = 0, closed = 0;
+    Program.OnCloseRequest = [&] { ++(Program.Closing() ? closed : refused); }; // as the window does
+    Form().SpdBtnExit.Click();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(closed, 0);
+    const auto texts = Dialogs.Texts(Kind::Message);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].substr(0, texts[0].find('\n')), "Write Log File error!");
+
+    const auto kept = Dir / "kept.log";
+    Dialogs.FileAnswers = {kept.string()};
+    Form().SaveInfotoFile2.Click();
+    EXPECT_EQ(Read(kept), Form().InfoMemo.Text());
+
+    Dialogs.WhileOpen = [&](const RecordingDialogs::Call &c) {
+        if (c.kind == Kind::ShowModal && c.text == Form().LogCfgForm.Caption) {
+            Form().LogCfgForm.CheckBoxLog.SetChecked(false);
+            Form().LogCfgForm.OK.Click();
+        }
+    };
+    Form().CfgLog.Click();
+    Form().Exit1.Click();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(Dialogs.Texts(Kind::Message).size(), 1u);
+}

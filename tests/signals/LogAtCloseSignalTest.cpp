@@ -1,0 +1,220 @@
+// The built gang programmer, whose log at close cannot be written in its
+// "Log" folder, asked to end by a signal: the close is refused, so the panel
+// goes to the error stream and the program ends with status 1.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <regex>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "serial/UucpLock.h"
+#include "tools/devsim/SimDevice.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kLimit = 60s;
+
+std::string FileText(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+std::vector<std::string> SplitLines(const std::string &text, const std::string &end) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t at; (at = text.find(end, from)) != std::string::npos; from = at + end.size())
+        lines.push_back(text.substr(from, at - from));
+    return lines;
+}
+
+// Polls the other process until the condition holds, at most kLimit.
+bool Within(const std::function<bool()> &cond) {
+    const auto until = std::chrono::steady_clock::now() + kLimit;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+fs::path LockOf(const TSimDevice &d) {
+    return fs::path(kUucpLockDir) / UucpLockName(d.PortPath());
+}
+
+std::vector<fs::path> LogFiles(const fs::path &dir) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto &e : fs::directory_iterator(dir, ec))
+        if (e.path().filename().string().rfind("VLT_", 0) == 0 && e.path().extension() == ".log")
+            out.push_back(e.path());
+    return out;
+}
+
+// The program linked (or copied) into a folder of its own, which is its
+// program folder, and started from another folder whose "Log" it may write:
+// a log that lands there was taken relative to the wrong folder.
+class TVltRun {
+public:
+    explicit TVltRun(const TSimGang &gang) {
+        char tmpl[] = "/tmp/pelmor-logclose.XXXXXX";
+        Dir = mkdtemp(tmpl);
+        Exe = Dir / "Pelmor200VLT";
+        std::error_code ec;
+        fs::create_hard_link(PELMOR_VLT_EXE, Exe, ec);
+        if (ec)
+            fs::copy_file(PELMOR_VLT_EXE, Exe);
+        gang.WriteDeviceMap((Dir / "devices.map").string());
+        fs::create_directories(StartedIn() / "Log");
+    }
+    ~TVltRun() {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        if (PidFd >= 0)
+            close(PidFd);
+        fs::remove_all(Dir);
+    }
+
+    fs::path StartedIn() const { return Dir / "started-here"; }
+
+    void Start() {
+        const std::string map = (Dir / "devices.map").string();
+        const std::string err = (Dir / "stderr.txt").string();
+        const std::string cwd = StartedIn().string();
+        std::fflush(nullptr);
+        Pid = fork();
+        ASSERT_GE(Pid, 0);
+        if (Pid == 0) {
+            const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, STDERR_FILENO);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (int s : {SIGTERM, SIGHUP, SIGINT})
+                signal(s, SIG_DFL);
+            setenv("PELMOR_SERIAL_MAP", map.c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP, 1);
+            if (chdir(cwd.c_str()) != 0)
+                _exit(126);
+            execl(Exe.c_str(), Exe.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        PidFd = static_cast<int>(syscall(SYS_pidfd_open, Pid, 0));
+        ASSERT_GE(PidFd, 0);
+    }
+
+    void Signal(int s) { ASSERT_EQ(kill(Pid, s), 0); }
+
+    // The wait status once it ended; -1 when it did not within the limit.
+    int Ended() {
+        pollfd p{PidFd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kLimit).count())) != 1)
+            return -1;
+        int status = -1;
+        waitpid(Pid, &status, 0);
+        Pid = -1;
+        return status;
+    }
+
+    std::string Stderr() const { return FileText(Dir / "stderr.txt"); }
+
+    fs::path Dir;
+
+private:
+    fs::path Exe;
+    pid_t Pid = -1;
+    int PidFd = -1;
+};
+
+// Stand-alone runs on every channel until the program has counted 2000
+// results and saved its panel beside itself: every line before them, the
+// probe replies among them, is in the panel then. Returns that file.
+fs::path RunUntilTheResultLog(TSimGang &gang, const fs::path &dir) {
+    constexpr size_t kWritesPerDevice = 30; // half as many again as needed
+    const std::vector<uint8_t> runs(25, 6);
+    std::vector<size_t> writes(gang.Size());
+    const bool saved = Within([&] {
+        if (!LogFiles(dir).empty())
+            return true;
+        for (size_t i = 0; i < gang.Size(); ++i)
+            if (writes[i] < kWritesPerDevice && !gang.Device(i).Sending()) {
+                gang.Device(i).SendStandAloneRuns(runs, 1);
+                ++writes[i];
+            }
+        return false;
+    });
+    EXPECT_TRUE(saved) << "no log after 2000 results";
+    for (size_t i = 0; i < gang.Size(); ++i)
+        EXPECT_TRUE(gang.Device(i).WaitFor([](const TSimDevice &x) { return !x.Sending(); }, kLimit));
+    const auto logs = LogFiles(dir);
+    return logs.empty() ? fs::path() : logs.front();
+}
+
+} // namespace
+
+TEST(LogAtCloseSignal, ALogThatCannotBeWrittenSendsThePanelToTheErrorStreamAndEndsWithStatus1) {
+    TSimGang gang(4);
+    TVltRun run(gang);
+    // Made before the start, so the program cannot make its folder there.
+    std::ofstream(run.Dir / "Log") << "not a folder\n";
+    run.Start();
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        const TSimDevice &d = gang.Device(i);
+        ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().Probes > 0; }, kLimit)) << i;
+        ASSERT_TRUE(Within([&] { return fs::exists(LockOf(d)); })) << LockOf(d);
+    }
+    const fs::path resultLog = RunUntilTheResultLog(gang, run.Dir);
+    ASSERT_FALSE(resultLog.empty()) << run.Stderr();
+    const auto early = SplitLines(FileText(resultLog), "\r\n");
+    ASSERT_GT(early.size(), 2000u);
+
+    run.Signal(SIGTERM);
+    const int status = run.Ended();
+    const std::string err = run.Stderr();
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << err;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+
+    // The box that nobody answered, with its file and reason, on the error stream.
+    const std::string dir =
+        std::regex_replace(run.Dir.string(), std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+    const std::regex box("dismissed: [^\n]*: Write Log File error!\n" + dir +
+                         "/Log/VLT_[0-9]{4}_[0-9]{2}_[0-9]{2}_[0-9]{2}_[0-9]{2}_[0-9]{2}\\.log\n" +
+                         std::strerror(ENOTDIR) + "\n");
+    EXPECT_TRUE(std::regex_search(err, box)) << err;
+
+    // The whole panel follows: what it held at 2000 results, then the rest.
+    const auto lines = SplitLines(err, "\n");
+    const auto first = std::find(lines.begin(), lines.end(), early.front());
+    ASSERT_NE(first, lines.end()) << err;
+    ASSERT_GE(static_cast<size_t>(lines.end() - first), early.size());
+    EXPECT_TRUE(std::equal(early.begin(), early.end(), first));
+    EXPECT_NE(std::find(first, lines.end(), ">---- Total OK Number is : 2000, NG is 0 ----"), lines.end());
+
+    // No log anywhere else, and the ports closed at the end all the same.
+    EXPECT_EQ(FileText(run.Dir / "Log"), "not a folder\n");
+    EXPECT_TRUE(fs::is_empty(run.StartedIn() / "Log"));
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+        EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
+    }
+}
