@@ -245,8 +245,12 @@ private slots:
         // Two pseudo-terminals differ only in their last digit, which the field shows.
         QVERIFY(field->fontMetrics().horizontalAdvance("/dev/pts/6") > field->width());
         const QImage six = list("/dev/pts/6");
+        QCOMPARE(field->cursorPosition(), field->text().size()); // the first listed port too
         const QImage seven = list("/dev/pts/7");
         QVERIFY(six != seven);
+        // Both drawn from their end: they differ only where the last digit is.
+        const QRect start(0, 0, six.width() / 2, six.height());
+        QCOMPARE(six.copy(start), seven.copy(start));
         QCOMPARE(field->text(), QString("/dev/pts/7"));
         QCOMPARE(field->toolTip(), QString("/dev/pts/7"));
         QCOMPARE(field->cursorPosition(), field->text().size());
@@ -271,6 +275,16 @@ private slots:
         QCOMPARE(field->text(), QString::fromStdString(longest));
         QCOMPARE(field->cursorPosition(), field->text().size());
         QCOMPARE(field->toolTip(), QString::fromStdString(longest));
+
+        // And the first one.
+        combo->showPopup();
+        QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), kWaitMs);
+        const QModelIndex first = view->model()->index(0, 0);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(first).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), kWaitMs);
+        QCOMPARE(m.ItemIndex, 0);
+        QCOMPARE(field->text(), QString("/dev/pts/6"));
+        QCOMPARE(field->cursorPosition(), field->text().size());
     }
 
     // The "Interface" group is low: its two items still get a row each, one
