@@ -13,10 +13,19 @@ double Luminance(const QColor &c) {
     return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
 }
 
-// A colour as a disabled control shows it: its grey, halfway to `ground`.
-QColor Greyed(const QColor &c, const QColor &ground) {
-    const int grey = qGray(c.rgb());
-    return QColor((grey + ground.red()) / 2, (grey + ground.green()) / 2, (grey + ground.blue()) / 2);
+// A bar as a disabled control shows it: a third of the way to the grey of
+// `ground`. Dimmer, but of its own hue: a failed channel's bar stays red.
+QColor Dimmed(const QColor &c, const QColor &ground) {
+    const int grey = qGray(ground.rgb());
+    auto toward = [grey](int v) { return v + (grey - v) / 3; };
+    return QColor(toward(c.red()), toward(c.green()), toward(c.blue()));
+}
+
+// Text as a disabled control shows it: a grey halfway between its own grey
+// and that of what it lies on.
+QColor Greyed(const QColor &c, const QColor &back) {
+    const int grey = (qGray(c.rgb()) + qGray(back.rgb())) / 2;
+    return QColor(grey, grey, grey);
 }
 
 } // namespace
@@ -83,10 +92,13 @@ void GaugeView::paintEvent(QPaintEvent *) {
     const QRect bar(contents.left(), contents.top(), int(contents.width() * ratio), contents.height());
     const QRect trough(bar.right() + 1, contents.top(), contents.right() - bar.right(), contents.height());
     // Disabled (no programmer answers on the channel, or it hung up): greyed
-    // like any disabled control.
+    // like any disabled control, but for the bar's hue, which tells a failed
+    // operation from a finished one.
     const bool enabled = isEnabled();
     const QColor ground = palette().color(QPalette::Disabled, QPalette::Window);
-    const QColor barColour = enabled ? BarColour() : Greyed(BarColour(), ground);
+    // The palette's own disabled highlight is a grey: the bar is dimmed from the active one.
+    const QColor own = Bar.isValid() ? Bar : palette().color(QPalette::Active, QPalette::Highlight);
+    const QColor barColour = enabled ? BarColour() : Dimmed(own, ground);
     p.fillRect(bar, barColour);
     p.fillRect(trough, enabled ? QColor(Qt::white) : ground);
 

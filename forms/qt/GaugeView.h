@@ -2,9 +2,10 @@
 // A progress gauge drawn by itself: a grey frame, a white trough, the bar in
 // its bar colour and the percentage in the middle. The part of the text over
 // the bar is drawn in black or white, whichever stands out more against the
-// bar, the rest in the text colour. A disabled gauge is drawn greyed. It
-// fills every pixel it owns, so a new value repaints the gauge alone and
-// nothing beneath it.
+// bar, the rest in the text colour. A disabled gauge is drawn greyed, its bar
+// only dimmed, so that a red bar still reads as a failure. It fills every
+// pixel it owns, so a new value repaints the gauge alone and nothing beneath
+// it.
 #include <QColor>
 #include <QHash>
 #include <QProgressBar>

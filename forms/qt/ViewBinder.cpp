@@ -393,7 +393,8 @@ void ViewBinder::Bind(TComboBox &m, QComboBox *w) {
             w->setCurrentIndex(m.ItemIndex);
         if (w->currentText() != QtText(m.Text))
             w->setEditText(QtText(m.Text));
-        // A new list can make the shown text a name; typing is not disturbed.
+        // A new list can make the shown text a name with no new text (its
+        // first item is the text shown, and chosen); typing is not disturbed.
         if (field->text() != before || (relisted && !field->hasFocus()))
             showName();
     });

@@ -31,6 +31,7 @@
 #include "platform/Clock.h"
 #include "serial/Comm.h"
 #include "state/VltContext.h"
+#include "tests/qt/GaugeLook.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace fs = std::filesystem;
@@ -360,6 +361,55 @@ private slots:
         QTest::mouseClick(s.W("SpdBtnProg"), Qt::LeftButton);
         QTRY_VERIFY(done && !QApplication::activeModalWidget());
         QTRY_COMPARE(static_cast<GaugeView *>(s.W("GaugeBar1"))->BarColour(), QColor(Qt::red));
+    }
+
+    // A programmer unplugged in the middle of an operation: the hang-up
+    // disables its channel, and the operation then ends by time-out. The
+    // gauge reads as a failure, red and full, not as a grey finished "100%".
+    void anUnpluggedProgrammersGaugeReadsRed() {
+        Station s(1);
+        QTRY_VERIFY_WITH_TIMEOUT(s.Ctx().ChannelConnected[0] == 1, 5000);
+        ChooseChip(s, "Vt7115");
+        QTRY_COMPARE(s.Form().MCUNameEdit.Text(), std::string("Vt7115"));
+        const fs::path bin = s.Dir / "data.BIN";
+        std::ofstream(bin, std::ios::binary) << std::string(4096, '\x44');
+        LoadFile(s, bin);
+        QTRY_VERIFY(s.Ctx().DataLoaded == 1);
+        // The time-out is counted in ticks given here, not by the window's timer.
+        s.Main().Handle([&s] { s.Form().Timer1.Enabled = false; });
+        QVERIFY(!s.Main().Timer().isActive());
+
+        TSimDevice &dev = s.Gang.Device(0);
+        dev.InjectSilence(SIZE_MAX);
+        const size_t before = dev.PacketCount();
+        QVERIFY(MainWindowActive(s.Main()));
+        QTest::mouseClick(s.W("SpdBtnDownLoad"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dev.PacketCount() > before && s.Ctx().ChannelBusy[0] == 1, 5000);
+        auto *gauge = static_cast<GaugeView *>(s.W("GaugeBar1"));
+        dev.HangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!gauge->isEnabled(), 5000);
+        QCOMPARE(s.Ctx().ChannelBusy[0], uint8_t{1});
+        s.Main().Handle([&s] { s.Ctx().ChannelTimeout[0] = 2; });
+        s.Main().Handle([&s] { s.Windows->Program().Tick(); });
+        QCOMPARE(s.Ctx().ChannelBusy[0], uint8_t{1});
+        s.Main().Handle([&s] { s.Windows->Program().Tick(); });
+        QCOMPARE(s.Ctx().ChannelBusy[0], uint8_t{0});
+        QTRY_VERIFY(AnyLineEndsWith(MemoLines(s.W("InfoMemo")), "Device1: Operation Timeout!"));
+
+        QTRY_COMPARE(gauge->value(), gauge->maximum());
+        QVERIFY(!gauge->isEnabled());
+        QCOMPARE(gauge->BarColour(), QColor(Qt::red));
+        const QImage shot = gauge->grab().toImage();
+        for (const QPoint &at : BarPoints(shot, 100)) {
+            const QString red = PlainlyOfHue(shot.pixelColor(at), QColor(Qt::red));
+            QVERIFY2(red.isEmpty(), qPrintable(red));
+        }
+        // "100%" over the bar, greyed as the rest of a disabled control.
+        const QColor bar = shot.pixelColor(BarPoints(shot, 100).front());
+        const QColor label = LabelColourOverBar(shot, bar, shot.width());
+        QVERIFY2(label.isValid() && label.hsvSaturation() <= 4 && label.lightness() >= 40 &&
+                     label.lightness() <= 215,
+                 qPrintable(label.name()));
     }
 
     void handlerErrorsAndTheSmallMenus() {

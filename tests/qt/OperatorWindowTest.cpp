@@ -28,9 +28,11 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
+#include "forms/qt/GaugeView.h"
 #include "forms/qt/MemoView.h"
 #include "forms/qt/ViewBinder.h"
 #include "platform/Clock.h"
+#include "tests/qt/GaugeLook.h"
 
 namespace fs = std::filesystem;
 
@@ -243,8 +245,12 @@ private slots:
         // Two pseudo-terminals differ only in their last digit, which the field shows.
         QVERIFY(field->fontMetrics().horizontalAdvance("/dev/pts/6") > field->width());
         const QImage six = list("/dev/pts/6");
+        QCOMPARE(field->cursorPosition(), field->text().size()); // the first listed port too
         const QImage seven = list("/dev/pts/7");
         QVERIFY(six != seven);
+        // Both drawn from their end: they differ only where the last digit is.
+        const QRect start(0, 0, six.width() / 2, six.height());
+        QCOMPARE(six.copy(start), seven.copy(start));
         QCOMPARE(field->text(), QString("/dev/pts/7"));
         QCOMPARE(field->toolTip(), QString("/dev/pts/7"));
         QCOMPARE(field->cursorPosition(), field->text().size());
@@ -269,6 +275,16 @@ private slots:
         QCOMPARE(field->text(), QString::fromStdString(longest));
         QCOMPARE(field->cursorPosition(), field->text().size());
         QCOMPARE(field->toolTip(), QString::fromStdString(longest));
+
+        // And the first one.
+        combo->showPopup();
+        QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), kWaitMs);
+        const QModelIndex first = view->model()->index(0, 0);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(first).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), kWaitMs);
+        QCOMPARE(m.ItemIndex, 0);
+        QCOMPARE(field->text(), QString("/dev/pts/6"));
+        QCOMPARE(field->cursorPosition(), field->text().size());
     }
 
     // The "Interface" group is low: its two items still get a row each, one
@@ -328,42 +344,66 @@ private slots:
             }
         }
     }
-    // A gauge whose programmer hung up is disabled and reads so: bar, trough
-    // and text greyed. Enabled again, it is drawn as before to the pixel.
-    void aDisabledGaugeIsGreyed() {
+    // A gauge whose programmer hung up is disabled and reads so: trough and
+    // label greyed, the bar dimmed but of its own hue, so that a failed
+    // operation's red bar is not taken for a finished one. Enabled again, it
+    // is drawn as before to the pixel.
+    void aDisabledGaugeKeepsItsBarsHue() {
         Station s;
         QTRY_VERIFY_WITH_TIMEOUT(s.Started(), kWaitMs);
-        auto *gauge = static_cast<QProgressBar *>(s.W("GaugeBar2"));
-        for (TColor colour : {TColor::Blue, TColor::Red}) {
+        auto *gauge = static_cast<GaugeView *>(s.W("GaugeBar2"));
+        const QColor red = QtColor(TColor::Red), blue = QtColor(TColor::Blue), green(0, 128, 0);
+        const struct {
+            QColor colour; // invalid: the palette's highlight
+            int progress;
+        } cases[] = {{red, 100}, {blue, 100}, {green, 100}, {QColor(), 100},
+                     {red, 50},  {blue, 50},  {green, 50}};
+        for (const auto &c : cases) {
             s.Main().Run([&] {
                 TGauge &g = s.Form().GaugeBar2;
                 g.Enabled = true;
-                g.ForeColor = colour;
                 g.SetMaxValue(100);
-                g.SetProgress(50);
+                g.SetProgress(c.progress);
             });
+            gauge->SetBarColour(c.colour); // any colour, not only the program's
+            const QColor own = gauge->BarColour();
             const QImage enabled = gauge->grab().toImage();
             s.Main().Run([&] { s.Form().GaugeBar2.Enabled = false; });
             QVERIFY(!gauge->isEnabled());
             const QImage disabled = gauge->grab().toImage();
             s.Main().Run([&] { s.Form().GaugeBar2.Enabled = true; });
             QCOMPARE(gauge->grab().toImage(), enabled);
+            const QString what = own.name() + " at " + QString::number(c.progress) + "%";
 
-            // Samples away from the centred label: on the bar and in the trough.
-            const int y = disabled.height() / 2;
-            const QPoint onBar(4, y), inTrough(disabled.width() - 5, y);
-            const QColor bar = disabled.pixelColor(onBar), trough = disabled.pixelColor(inTrough);
-            const QColor barBefore = enabled.pixelColor(onBar);
-            QCOMPARE(barBefore, QtColor(colour));
+            // The bar, away from the label: the bar's colour, dimmed, one colour all over.
+            const QColor bar = disabled.pixelColor(BarPoints(disabled, c.progress).front());
+            for (const QPoint &at : BarPoints(disabled, c.progress)) {
+                QCOMPARE(enabled.pixelColor(at), own);
+                QVERIFY2(disabled.pixelColor(at) == bar, qPrintable(what));
+            }
+            const QString hue = PlainlyOfHue(bar, own);
+            QVERIFY2(hue.isEmpty(), qPrintable(what + ": " + hue));
+            QVERIFY2(bar != own, qPrintable(what + ": not dimmed"));
+
+            // The label over the bar: a grey between black and white, not the
+            // enabled gauge's black or white, and still apart from the bar.
+            const int barEnd = disabled.width() * c.progress / 100;
+            const QColor onBar = LabelColourOverBar(enabled, own, barEnd);
+            const QColor greyed = LabelColourOverBar(disabled, bar, barEnd);
+            QVERIFY2(onBar == QColor(Qt::black) || onBar == QColor(Qt::white), qPrintable(onBar.name()));
+            QVERIFY2(greyed.isValid(), qPrintable(what + ": no label over the bar"));
+            const QString label = what + ": label " + greyed.name() + " on " + bar.name();
+            QVERIFY2(greyed.hsvSaturation() <= 4, qPrintable(label));
+            QVERIFY2(greyed.lightness() >= 40 && greyed.lightness() <= 215, qPrintable(label));
+            QVERIFY2(std::abs(qGray(greyed.rgb()) - qGray(bar.rgb())) >= 40, qPrintable(label));
+            if (c.progress >= 100)
+                continue;
+
+            // The trough: greyed, and the bar stands apart from it.
+            const QPoint inTrough(disabled.width() - 5, disabled.height() / 2);
+            const QColor trough = disabled.pixelColor(inTrough);
             QCOMPARE(enabled.pixelColor(inTrough), QColor(Qt::white));
-            auto grey = [](const QColor &c) {
-                return std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) <=
-                       8;
-            };
-            QVERIFY2(grey(bar), qPrintable(bar.name()));
-            QVERIFY2(grey(trough), qPrintable(trough.name()));
-            QVERIFY2(trough != QColor(Qt::white), qPrintable(trough.name()));
-            // Still a bar: it stands apart from the trough.
+            QVERIFY2(trough.hsvSaturation() <= 8 && trough != QColor(Qt::white), qPrintable(trough.name()));
             QVERIFY2(trough.lightness() - bar.lightness() >= 40,
                      qPrintable(bar.name() + " " + trough.name()));
             // The label is drawn softer than on an enabled gauge: no black pixel on the trough side.

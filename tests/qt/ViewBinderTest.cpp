@@ -334,6 +334,53 @@ private slots:
         b.Refresh(); // no new request: stays closed
         QVERIFY(!menu->isVisible());
     }
+
+    // A new list can make the text a combo box shows one of its names: here
+    // a port shown before it was listed, then listed first and chosen by a
+    // handler. The widget writes no text of its own then (the first item of
+    // a new list is the text it shows), yet the field must show the name's
+    // end, the part that tells ports apart, unless the user is in the field:
+    // there the cursor stays where the user put it.
+    void aNewListMakesTheShownTextAName() {
+        ViewBinder *self = nullptr;
+        ViewBinder b(Runner(self));
+        self = &b;
+        QWidget top;
+        TComboBox combo;
+        auto *cw = new QComboBox(&top);
+        cw->setGeometry(0, 0, 60, 24);
+        auto *elsewhere = new QLineEdit(&top);
+        elsewhere->move(0, 40);
+        b.Bind(combo, cw);
+        top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&top));
+        QLineEdit *field = cw->lineEdit();
+        QVERIFY(field->fontMetrics().horizontalAdvance("/dev/pts/6") > field->width());
+        for (bool inField : {false, true}) {
+            combo.ClearItems();
+            combo.Text = "/dev/pts/6";
+            b.Refresh();
+            QCOMPARE(field->cursorPosition(), 0); // no name yet: from its start
+            if (inField) {
+                cw->setFocus();
+                QTRY_VERIFY(field->hasFocus());
+                QTest::keyClick(field, Qt::Key_End);
+                QTest::keyClick(field, Qt::Key_Left);
+                QTest::keyClick(field, Qt::Key_Left);
+            } else {
+                elsewhere->setFocus();
+                QTRY_VERIFY(elsewhere->hasFocus());
+            }
+            const int cursor = field->cursorPosition();
+            combo.AddItem("/dev/pts/6");
+            combo.AddItem("/dev/pts/7");
+            combo.ItemIndex = 0;
+            b.Refresh();
+            QCOMPARE(cw->currentIndex(), 0);
+            QCOMPARE(field->text(), QString("/dev/pts/6"));
+            QCOMPARE(field->cursorPosition(), inField ? cursor : 10);
+        }
+    }
 };
 
 QTEST_MAIN(ViewBinderTest)
