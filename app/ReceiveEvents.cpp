@@ -110,11 +110,8 @@ void SPxCommRequestHangup(VltContext &ctx, int n) {
         ctx.ChannelComm[k]->ClosePort();
     ctx.ChannelConnected[k] = 0;
     ctx.ChannelGauge[k]->Enabled = false;
-    TComboBox &ports = ctx.Form->ComboBoxCOM;
-    if (!ports.Items.empty()) {
-        auto &items = ports.Items.Change();
-        items.erase(items.begin());
-    }
+    // The first entry goes, and the chosen one keeps pointing at its port.
+    ctx.Form->ComboBoxCOM.DeleteItem(0);
 }
 
 void Timer1Timer(VltContext &ctx) {

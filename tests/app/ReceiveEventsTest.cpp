@@ -424,6 +424,7 @@ TEST(ReceiveEvents, LineErrorClearsBusyAndBufferButKeepsTheCode) {
 TEST(ReceiveEvents, HangupUnbindsTheChannelAndTheOperationTimesOut) {
     Rig r;
     r.Form->ComboBoxCOM.Items = {"/dev/pts/7", "/dev/pts/8", "/dev/pts/9"};
+    r.Form->ComboBoxCOM.ItemIndex = 2;
     r.Start(3, OpVerify);
     const size_t before = r.Lines().size();
     SPxCommRequestHangup(r.ctx(), 3);
@@ -432,6 +433,7 @@ TEST(ReceiveEvents, HangupUnbindsTheChannelAndTheOperationTimesOut) {
     EXPECT_FALSE(r.Comms[2]->IsOpen());
     // The first entry goes, whichever channel hung up.
     EXPECT_EQ(r.Form->ComboBoxCOM.Items, (std::vector<std::string>{"/dev/pts/8", "/dev/pts/9"}));
+    EXPECT_EQ(r.Form->ComboBoxCOM.ItemIndex, 1) << "still /dev/pts/9";
     EXPECT_EQ(r.Lines().size(), before);
     r.Ticks(1000);
     EXPECT_EQ(r.LinesFrom(before), (std::vector<std::string>{Stamp() + "Chip3: Operation Timeout!",
