@@ -1,147 +1,13 @@
 #include "platform/FileWrite.h"
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <sys/xattr.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iostream>
-#include <iterator>
 #include <latch>
-#include <optional>
-#include <string>
 #include <thread>
-#include <tuple>
-#include <vector>
 
 #include "tests/platform/FileSizeLimit.h"
-#include "tests/platform/SysCallWatch.h"
-
-namespace fs = std::filesystem;
+#include "tests/platform/FileWriteFixture.h"
 
 namespace {
-
-struct FileWrite : ::testing::Test {
-    fs::path Dir;
-    FileWrite() {
-        Dir = fs::temp_directory_path() / ("pelmor-filewrite-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        Dir = fs::canonical(Dir);
-        SysCallWatch().Under = Dir.string() + "/";
-    }
-    ~FileWrite() override {
-        SysCallWatch().Reset();
-        std::error_code ec;
-        fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(Dir, ec);
-        if (!Elsewhere.empty())
-            fs::remove_all(Elsewhere, ec);
-    }
-    fs::path Elsewhere; // a folder outside Dir the test made
-    static constexpr uid_t kNobody = 65534;
-    static std::string Read(const fs::path &p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static void Write(const fs::path &p, const std::string &text) {
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto &e : fs::directory_iterator(Dir))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static mode_t ModeOf(const fs::path &p) {
-        struct stat st {};
-        EXPECT_EQ(::stat(p.c_str(), &st), 0);
-        return st.st_mode & 07777;
-    }
-    static struct stat StatOf(const fs::path &p) {
-        struct stat st {};
-        EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-        return st;
-    }
-    // Runs `step` in a child process as `uid`; true when it succeeded there
-    // and no check failed in it (the child prints its own failures).
-    static bool AsUser(uid_t uid, const std::function<bool()> &step) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 &&
-                            step() && !::testing::Test::HasFailure();
-            ::_exit(ok ? 0 : 1);
-        }
-        int status = -1;
-        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    static std::optional<std::string> Xattr(const fs::path &p, const char *name) {
-        std::string value(65536, '\0');
-        const ssize_t n = ::lgetxattr(p.c_str(), name, value.data(), value.size());
-        if (n < 0)
-            return std::nullopt;
-        value.resize(static_cast<size_t>(n));
-        return value;
-    }
-    static bool SetXattr(const fs::path &p, const char *name, const std::string &value) {
-        return ::lsetxattr(p.c_str(), name, value.data(), value.size(), 0) == 0;
-    }
-    // An ACL in the kernel's form: (tag, permissions, id) in the order of tags.
-    static std::string Acl(std::initializer_list<std::tuple<uint16_t, uint16_t, uint32_t>> entries) {
-        std::string acl("\x02\0\0\0", 4);
-        auto put = [&](uint32_t v, int bytes) {
-            for (int b = 0; b < bytes; ++b)
-                acl += static_cast<char>((v >> (8 * b)) & 0xFF);
-        };
-        for (const auto &[tag, perm, id] : entries) {
-            put(tag, 2);
-            put(perm, 2);
-            put(id, 4);
-        }
-        return acl;
-    }
-    static constexpr uint32_t kNoId = 0xFFFFFFFF;
-    // rw- for the owner, r-- for nobody and the group, nothing for others.
-    static std::string FileAcl() {
-        return Acl(
-            {{0x01, 6, kNoId}, {0x02, 4, kNobody}, {0x04, 4, kNoId}, {0x10, 4, kNoId}, {0x20, 0, kNoId}});
-    }
-    // A folder whose file system keeps user attributes and ACLs: the test
-    // folder's, or the first other that does.
-    fs::path XattrFolder() {
-        const std::string own = "pelmor-filewrite-xattr-" + std::to_string(::getpid());
-        for (const fs::path &base : {Dir, fs::path("/dev/shm"), fs::path("/var/tmp"), fs::current_path()}) {
-            const fs::path folder = base == Dir ? Dir / "xattr" : base / own;
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            const fs::path probe = folder / "probe";
-            Write(probe, "");
-            const bool ok =
-                SetXattr(probe, "user.probe", "1") && SetXattr(probe, "system.posix_acl_access", FileAcl());
-            fs::remove(probe, ec);
-            if (ok) {
-                if (base != Dir)
-                    Elsewhere = folder;
-                return folder;
-            }
-            fs::remove_all(folder, ec);
-        }
-        ADD_FAILURE() << "no folder here keeps user attributes and ACLs";
-        return Dir;
-    }
-};
 
 TEST_F(FileWrite, AReplacedFileKeepsItsModeAndTheLinkThatNamesIt) {
     const auto real = Dir / "real.log";
@@ -258,88 +124,6 @@ TEST_F(FileWrite, ADeviceIsWrittenAsAStreamNotReplaced) {
         struct stat st {};
         ASSERT_EQ(::stat("/dev/null", &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode));
-    }
-}
-
-// Umask for a scope.
-struct TUmask {
-    explicit TUmask(mode_t mask) : Old(::umask(mask)) {}
-    ~TUmask() { ::umask(Old); }
-    TUmask(const TUmask &) = delete;
-    TUmask &operator=(const TUmask &) = delete;
-    mode_t Old;
-};
-
-TEST_F(FileWrite, TheTemporaryFileIsPrivateWhileWrittenAndReachesTheDiskBeforeItIsPutInPlace) {
-    const auto file = Dir / "f.log";
-    const bool root = ::geteuid() == 0;
-    struct Case {
-        const char *what;
-        TFileWriteMode mode;
-        std::optional<mode_t> oldMode; // none: no file yet
-        uid_t oldOwner;
-        mode_t mask;
-        mode_t finalMode;
-    };
-    const Case cases[] = {
-        {"a private file replaced", TFileWriteMode::Replace, 0600, ::geteuid(), 022, 0600},
-        {"another user's readable file replaced", TFileWriteMode::Replace, 0644, root ? kNobody : ::geteuid(),
-         022, 0644},
-        {"a new file", TFileWriteMode::Replace, std::nullopt, ::geteuid(), 022, 0644},
-        {"a new file appended to", TFileWriteMode::Append, std::nullopt, ::geteuid(), 027, 0640},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove(file);
-        if (c.oldMode) {
-            Write(file, "old");
-            ASSERT_EQ(::chmod(file.c_str(), *c.oldMode), 0);
-            ASSERT_EQ(::chown(file.c_str(), c.oldOwner, c.oldOwner == ::geteuid() ? ::getegid() : c.oldOwner),
-                      0);
-        }
-        SysCallWatch().Taken();
-        {
-            TUmask mask(c.mask);
-            ASSERT_FALSE(WriteWholeFile(file.string(), "new content", c.mode));
-        }
-        const auto calls = SysCallWatch().Taken();
-
-        // The one file written other than the target is the temporary one.
-        std::string temp;
-        for (const auto &call : calls)
-            if (call.Path != file.string() && call.Op == "write")
-                temp = call.Path;
-        ASSERT_FALSE(temp.empty());
-        size_t lastWrite = 0, sync = 0, put = 0;
-        for (size_t i = 0; i < calls.size(); ++i) {
-            const auto &call = calls[i];
-            if (call.Path != temp)
-                continue;
-            SCOPED_TRACE(call.Op + " #" + std::to_string(i));
-            // Nobody but its creator can open it while the content goes in,
-            // and no other class before it takes the final mode.
-            if (call.Op == "write" || call.Op == "fchmod" || call.Op == "fchown") {
-                EXPECT_EQ(call.Mode & 077, 0u);
-            }
-            if (call.Op == "write") {
-                EXPECT_EQ(call.Uid, ::geteuid());
-            }
-            if (call.Op == "write")
-                lastWrite = i + 1;
-            else if (call.Op == "fsync")
-                sync = i + 1;
-            else if (call.To == file.string() && !put) {
-                put = i + 1;
-                EXPECT_EQ(call.Mode, c.finalMode);
-                EXPECT_EQ(call.Uid, c.oldOwner);
-            }
-        }
-        EXPECT_GT(sync, lastWrite);
-        EXPECT_GT(put, sync);
-        EXPECT_EQ(Read(file), "new content");
-        EXPECT_EQ(ModeOf(file), c.finalMode);
-        EXPECT_EQ(StatOf(file).st_uid, c.oldOwner);
-        EXPECT_EQ(Names(), std::vector<std::string>{"f.log"});
     }
 }
 
@@ -501,11 +285,12 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
         const char *what;
         TFileWriteMode mode;
         bool appears;
-        int renameErr, linkErr; // a file system without the call
+        int renameErr, linkErr; // a file system without the call; either: without unnamed files too
     };
     const Case cases[] = {
         {"appended", TFileWriteMode::Append, true, 0, 0},
         {"replaced", TFileWriteMode::Replace, true, 0, 0},
+        {"appended, renamed into place", TFileWriteMode::Append, true, ENOTSUP, 0},
         {"appended, linked into place", TFileWriteMode::Append, true, EINVAL, 0},
         {"appended, created directly", TFileWriteMode::Append, true, EINVAL, EPERM},
         {"replaced, linked into place", TFileWriteMode::Replace, true, EINVAL, 0},
@@ -515,6 +300,9 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(file);
+        std::optional<TNoUnnamedFiles> named;
+        if (c.renameErr || c.linkErr)
+            named.emplace();
         bool appeared = false;
         SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
             if (to != file.string())
@@ -524,7 +312,7 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
                 Write(file, "theirs\n");
             }
             if (op == "renameat2")
-                return c.renameErr;
+                return c.renameErr == ENOTSUP ? 0 : c.renameErr;
             return op == "linkat" ? c.linkErr : 0;
         };
         const TUmask mask(022);
@@ -538,9 +326,49 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     }
 }
 
+TEST_F(FileWrite, ANewFileThatCannotBeWrittenLeavesNothingBehind) {
+    const auto file = Dir / "new.log";
+    struct Case {
+        const char *what;
+        bool unnamed;
+        int renameErr, linkErr;
+    };
+    const Case cases[] = {
+        {"unnamed until complete", true, 0, 0},
+        {"under a temporary name, renamed", false, 0, 0},
+        {"under a temporary name, linked", false, EINVAL, 0},
+        // Neither a rename that refuses to replace nor a link: the file is
+        // written under its own name, which must go again.
+        {"under its own name", false, EINVAL, EPERM},
+    };
+    for (const auto &c : cases)
+        for (const auto mode : {TFileWriteMode::Replace, TFileWriteMode::Append}) {
+            SCOPED_TRACE(std::string(c.what) +
+                         (mode == TFileWriteMode::Append ? ", appended" : ", replaced"));
+            std::optional<TNoUnnamedFiles> named;
+            if (!c.unnamed)
+                named.emplace();
+            SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+                if (to != file.string())
+                    return 0;
+                return op == "renameat2" ? c.renameErr : op == "linkat" ? c.linkErr : 0;
+            };
+            std::optional<TFileWriteError> err;
+            {
+                TFileSizeLimit full(1024);
+                err = WriteWholeFile(file.string(), std::string(3000, 'n'), mode);
+            }
+            SysCallWatch().PutInPlace = nullptr;
+            ASSERT_TRUE(err);
+            EXPECT_EQ(err->Step, TFileWriteStep::Write);
+            EXPECT_EQ(err->Errno, EFBIG);
+            EXPECT_EQ(Names(), std::vector<std::string>{});
+        }
+}
+
 TEST_F(FileWrite, TwoWritersAppendingToAMissingLogBothKeepTheirLines) {
     const auto log = Dir / "shared.log";
-    SysCallWatch().Under.clear();
+    SysCallWatch().Reset();
     int lost = 0;
     for (int round = 0; round < 100; ++round) {
         fs::remove(log);
