@@ -76,8 +76,10 @@ struct FileWrite : ::testing::Test {
     static bool AsUser(uid_t uid, const std::function<bool()> &step) {
         const pid_t pid = ::fork();
         if (pid == 0) {
+            // A failure the parent had before does not count against the step.
+            const bool failedBefore = ::testing::Test::HasFailure();
             const bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 &&
-                            step() && !::testing::Test::HasFailure();
+                            step() && (failedBefore || !::testing::Test::HasFailure());
             ::_exit(ok ? 0 : 1);
         }
         int status = -1;
@@ -200,4 +202,29 @@ struct TNoUnnamedFiles {
     ~TNoUnnamedFiles() { SysCallWatch().Open = nullptr; }
     TNoUnnamedFiles(const TNoUnnamedFiles &) = delete;
     TNoUnnamedFiles &operator=(const TNoUnnamedFiles &) = delete;
+};
+
+// The reading end of a FIFO, closed when the scope ends.
+class TFdReader {
+public:
+    explicit TFdReader(int fd) : Fd(fd) {}
+    ~TFdReader() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TFdReader(const TFdReader &) = delete;
+    TFdReader &operator=(const TFdReader &) = delete;
+    int Get() const { return Fd; }
+    // What is there to read now, without waiting.
+    std::string ReadNow() const {
+        std::string got;
+        char buf[4096];
+        ssize_t n;
+        while (Fd >= 0 && (n = ::read(Fd, buf, sizeof buf)) > 0)
+            got.append(buf, static_cast<size_t>(n));
+        return got;
+    }
+
+private:
+    int Fd;
 };
