@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/platform/SysCallWatch.h"
@@ -215,6 +216,8 @@ public:
     TFdReader(const TFdReader &) = delete;
     TFdReader &operator=(const TFdReader &) = delete;
     int Get() const { return Fd; }
+    // Forgets a descriptor closed elsewhere.
+    int Release() { return std::exchange(Fd, -1); }
     // What is there to read now, without waiting.
     std::string ReadNow() const {
         std::string got;
