@@ -127,18 +127,22 @@ TEST_F(FileWrite, ADeviceIsWrittenAsAStreamNotReplaced) {
     }
 }
 
-TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByte) {
+TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByteOrSaysItCouldNot) {
     const auto file = Dir / "f.log";
     struct Case {
         const char *what;
         size_t oldSize, newSize;
-        bool failTheSync; // else the disk fills during the write
+        int failedSync;    // the file's sync that fails (1: the first); 0: the disk fills during the write
+        bool putBackFails; // every write after that fails too
     };
     const Case cases[] = {
-        {"shorter content, the sync after the cut fails", 5000, 100, true},
-        {"longer content, the sync fails", 5000, 8000, true},
-        {"empty content, the sync fails", 5000, 0, true},
-        {"longer content, the disk fills", 5000, 9000, false},
+        {"shorter content, the sync fails", 5000, 100, 1, false},
+        {"shorter content, the sync after the cut fails", 5000, 100, 2, false},
+        {"longer content, the sync fails", 5000, 8000, 1, false},
+        {"empty content, the sync fails", 5000, 0, 1, false},
+        {"longer content, the disk fills", 5000, 9000, 0, false},
+        {"shorter content, the sync fails and so does the putting back", 5000, 100, 1, true},
+        {"longer content, the disk fills and the putting back fails", 5000, 9000, 0, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -150,27 +154,98 @@ TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByte) {
         Write(file, old);
         fs::create_hard_link(file, Dir / "second.log");
         const ino_t ino = StatOf(file).st_ino;
+        auto ours = [&](int fd) {
+            struct stat st {};
+            return ::fstat(fd, &st) == 0 && st.st_ino == ino;
+        };
+        int syncs = 0;
         bool failed = false;
         SysCallWatch().Fsync = [&](int fd) {
-            struct stat st {};
-            if (!c.failTheSync || failed || ::fstat(fd, &st) != 0 || st.st_ino != ino)
+            if (!ours(fd) || failed || ++syncs != c.failedSync)
                 return 0;
             failed = true;
             return EIO;
         };
+        SysCallWatch().Write = [&](int fd) {
+            const bool putBack = failed;
+            // The disk is full once the file reached the limit.
+            if (c.failedSync == 0 && ours(fd) && !failed)
+                failed = ::lseek(fd, 0, SEEK_END) >= 6000;
+            return c.putBackFails && putBack && ours(fd) ? EIO : 0;
+        };
         std::optional<TFileWriteError> err;
         {
-            TFileSizeLimit full(c.failTheSync ? RLIM_INFINITY : 6000);
+            TFileSizeLimit full(c.failedSync ? RLIM_INFINITY : 6000);
             err = WriteWholeFile(file.string(), std::string(c.newSize, 'n'), TFileWriteMode::Replace);
         }
         SysCallWatch().Fsync = nullptr;
+        SysCallWatch().Write = nullptr;
         ASSERT_TRUE(err);
         EXPECT_EQ(err->Step, TFileWriteStep::Write);
-        EXPECT_EQ(err->Errno, c.failTheSync ? EIO : EFBIG);
-        EXPECT_EQ(failed, c.failTheSync);
-        EXPECT_TRUE(Read(file) == old)
-            << "the file holds " << Read(file).size() << " bytes, not the old ones";
+        EXPECT_EQ(err->Errno, c.failedSync ? EIO : EFBIG);
+        EXPECT_TRUE(failed);
+        if (c.putBackFails) {
+            EXPECT_EQ(err->Note, TFileWriteNote::NotPutBack);
+            EXPECT_FALSE(FileWriteNoteText(err->Note).empty());
+        } else {
+            EXPECT_EQ(err->Note, TFileWriteNote::None);
+            EXPECT_TRUE(Read(file) == old)
+                << "the file holds " << Read(file).size() << " bytes, not the old ones";
+        }
         EXPECT_EQ(StatOf(file).st_ino, ino);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"f.log", "second.log"}));
+    }
+}
+
+TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
+    const auto file = Dir / "f.log";
+    struct Case {
+        const char *what;
+        mode_t mode;
+        off_t size; // a sparse file of that size
+        int err;
+    };
+    const Case cases[] = {
+        // Its owner may write it but not read it back.
+        {"a write-only file", 0200, 5000, EACCES},
+        {"a file too large to hold", 0600, off_t{300} << 20, EFBIG},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto &e : fs::directory_iterator(Dir))
+            fs::remove(e.path());
+        Write(file, "old");
+        ASSERT_EQ(::truncate(file.c_str(), c.size), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        // A second name: the file must be written in place.
+        fs::create_hard_link(file, Dir / "second.log");
+        const uid_t user = ::geteuid() == 0 && c.mode == 0200 ? kNobody : ::geteuid();
+        ASSERT_EQ(::chown(file.c_str(), user, user == ::geteuid() ? ::getegid() : user), 0);
+        auto tryWrite = [&] {
+            std::optional<TFileWriteError> err;
+            {
+                TFileSizeLimit full(1024);
+                err = WriteWholeFile(file.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
+            }
+            EXPECT_TRUE(err);
+            if (!err)
+                return false;
+            EXPECT_EQ(err->Step, TFileWriteStep::Create);
+            EXPECT_EQ(err->Errno, c.err);
+            EXPECT_EQ(err->Note, TFileWriteNote::OldContentNotKept);
+            return true;
+        };
+        // Root may read any file: the write-only one is tried as its owner.
+        if (user != ::geteuid())
+            EXPECT_TRUE(AsUser(user, tryWrite));
+        else
+            tryWrite();
+        ::chmod(file.c_str(), 0600);
+        EXPECT_EQ(StatOf(file).st_size, c.size);
+        std::ifstream in(file, std::ios::binary);
+        std::string start(3, '\0');
+        in.read(start.data(), 3);
+        EXPECT_EQ(start, "old");
         EXPECT_EQ(Names(), (std::vector<std::string>{"f.log", "second.log"}));
     }
 }
