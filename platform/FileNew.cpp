@@ -44,8 +44,12 @@ TAttempt CreateDirectly(const TLocation &at, const TFileWriteJob &job) {
     if (err == 0 && ::fsync(fd.Get()) != 0)
         err = errno;
     if (err != 0) {
-        if (CutBack(fd.Get(), st.st_size, added) && st.st_size == 0)
+        struct stat now {};
+        // Only this write's bytes in it: the file goes; else they do.
+        if (st.st_size == 0 && ::fstat(fd.Get(), &now) == 0 && now.st_size == static_cast<off_t>(added))
             ::unlinkat(at.Folder.Get(), at.Name.c_str(), 0);
+        else
+            CutBack(fd.Get(), st.st_size, added);
         return Finish(Fail(TFileWriteStep::Write, err));
     }
     if ((err = fd.Close()))

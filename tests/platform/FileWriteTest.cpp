@@ -428,15 +428,24 @@ TEST_F(FileWrite, ANewFileThatCannotBeWrittenLeavesNothingBehind) {
                     return 0;
                 return op == "renameat2" ? c.renameErr : op == "linkat" ? c.linkErr : 0;
             };
-            std::optional<TFileWriteError> err;
-            {
-                TFileSizeLimit full(1024);
-                err = WriteWholeFile(file.string(), std::string(3000, 'n'), mode);
-            }
+            // The content does not reach the disk: that of the file made
+            // under its own name, or else that of the file made beside it.
+            const bool direct = c.linkErr != 0;
+            const ino_t folder = StatOf(Dir).st_ino;
+            SysCallWatch().Fsync = [&](int fd) {
+                struct stat st {
+                }, named{};
+                if (::fstat(fd, &st) != 0 || st.st_ino == folder)
+                    return 0;
+                const bool isFile = ::stat(file.c_str(), &named) == 0 && named.st_ino == st.st_ino;
+                return isFile == direct ? EIO : 0;
+            };
+            const auto err = WriteWholeFile(file.string(), std::string(3000, 'n'), mode);
             SysCallWatch().PutInPlace = nullptr;
+            SysCallWatch().Fsync = nullptr;
             ASSERT_TRUE(err);
             EXPECT_EQ(err->Step, TFileWriteStep::Write);
-            EXPECT_EQ(err->Errno, EFBIG);
+            EXPECT_EQ(err->Errno, EIO);
             EXPECT_EQ(Names(), std::vector<std::string>{});
         }
 }
