@@ -7,6 +7,8 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include "platform/FileWrite.h"
 #include "tests/platform/FileWriteFixture.h"
 
@@ -23,17 +25,23 @@ int InChild(const std::function<int()> &step) {
 
 TEST_F(FileWrite, TheUmaskIsTheOneReadAtStart) {
     const auto file = Dir / "new.log";
-    const int got = InChild([&] {
-        ::umask(027);
-        ReadUmaskAtStart();
-        // A later change (there is none in the programs) is not seen.
-        ::umask(0);
-        ReadUmaskAtStart();
-        if (ProcessUmask() != 027 || WriteWholeFile(file.string(), "x", TFileWriteMode::Replace))
-            return 1;
-        return static_cast<int>(ModeOf(file) == 0640 ? 0 : 2);
-    });
-    EXPECT_EQ(got, 0);
+    // A process of its own, started afresh: the umask is read once.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::umask(027);
+            ReadUmaskAtStart();
+            // A later change (there is none in the programs) is not seen.
+            ::umask(0);
+            ReadUmaskAtStart();
+            int code = 0;
+            if (ProcessUmask() != 027 || WriteWholeFile(file.string(), "x", TFileWriteMode::Replace))
+                code = 1;
+            else if (ModeOf(file) != 0640)
+                code = 2;
+            std::exit(code);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FileWrite, WithoutTheUmaskReadAtStartItComesFromProcOrKeepsNewFilesPrivate) {
