@@ -16,8 +16,9 @@
 //   more names than one, or its owner or attributes cannot be copied) is
 //   written in place, and all of its old content is put back on failure. One
 //   whose old content cannot be read or held is not written in place.
-// - An append holds the file's advisory lock (flock) meanwhile; one that fails
-//   takes back what it added, and never makes the file longer.
+// - An append, and a write in place, hold the file's advisory lock (flock)
+//   meanwhile. An append that fails takes back what it added, and never
+//   makes the file longer.
 // - In a sticky world-writable folder (/tmp) a symbolic link, a file and a
 //   FIFO are used only when they belong to the user or to the folder's
 //   owner, as the kernel's protected_symlinks, protected_regular and
@@ -25,9 +26,9 @@
 //   refused with EACCES and left alone, also when it appeared during the write.
 // - A target that is no regular file (a pipe, a device) is written as a
 //   stream: its open never waits for a reader, and a write that makes no
-//   progress for 5 s fails with ETIMEDOUT. So does an append that waits 5 s
-//   for the file's lock. A regular file on a hung network mount can still
-//   hold the caller.
+//   progress for 5 s fails with ETIMEDOUT. So does a write that waits 5 s for
+//   the file's lock. A regular file on a hung network mount can still hold
+//   the caller.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileWrite.h"
+#include "tests/platform/FileSizeLimit.h"
 #include "tests/platform/SysCallWatch.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +56,15 @@ struct FileWrite : ::testing::Test {
     }
     static void Write(const fs::path &p, const std::string &text) {
         std::ofstream(p, std::ios::binary) << text;
+    }
+    void EmptyDir() const {
+        for (const auto &e : fs::directory_iterator(Dir))
+            fs::remove_all(e.path());
+    }
+    // 3000 bytes written over the file on a disk that takes 1 KiB per file.
+    static std::optional<TFileWriteError> WriteOnFullDisk(const fs::path &file) {
+        TFileSizeLimit full(1024);
+        return WriteWholeFile(file.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;

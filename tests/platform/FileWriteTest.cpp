@@ -15,11 +15,7 @@ TEST_F(FileWrite, AReplacedFileKeepsItsModeAndTheLinkThatNamesIt) {
     Write(real, "old");
     ASSERT_EQ(::chmod(real.c_str(), 0604), 0);
     fs::create_symlink("real.log", link);
-    std::optional<TFileWriteError> err;
-    {
-        TFileSizeLimit full(1024);
-        err = WriteWholeFile(link.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
-    }
+    const auto err = WriteOnFullDisk(link);
     EXPECT_TRUE(err);
     EXPECT_EQ(Read(real), "old");
     EXPECT_FALSE(WriteWholeFile(link.string(), "new", TFileWriteMode::Replace));
@@ -53,18 +49,13 @@ TEST_F(FileWrite, AFileThatCannotBeRenamedOverIsWrittenInPlaceAndPutBackOnFailur
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add);
-        for (const auto &e : fs::directory_iterator(Dir))
-            fs::remove(e.path());
+        EmptyDir();
         Write(file, old);
         c.arrange();
         const auto names = Names();
 
         auto writeTwice = [&] {
-            std::optional<TFileWriteError> err;
-            {
-                TFileSizeLimit full(1024);
-                err = WriteWholeFile(file.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
-            }
+            const auto err = WriteOnFullDisk(file);
             EXPECT_TRUE(err);
             if (!err)
                 return false;
@@ -146,8 +137,7 @@ TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByteOrSaysItCouldNot) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        for (const auto &e : fs::directory_iterator(Dir))
-            fs::remove(e.path());
+        EmptyDir();
         std::string old(c.oldSize, '\0');
         for (size_t i = 0; i < old.size(); ++i)
             old[i] = static_cast<char>(1 + i * 7 % 251);
@@ -212,8 +202,7 @@ TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        for (const auto &e : fs::directory_iterator(Dir))
-            fs::remove(e.path());
+        EmptyDir();
         Write(file, "old");
         ASSERT_EQ(::truncate(file.c_str(), c.size), 0);
         ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
@@ -222,11 +211,7 @@ TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
         const uid_t user = ::geteuid() == 0 && c.mode == 0200 ? kNobody : ::geteuid();
         ASSERT_EQ(::chown(file.c_str(), user, user == ::geteuid() ? ::getegid() : user), 0);
         auto tryWrite = [&] {
-            std::optional<TFileWriteError> err;
-            {
-                TFileSizeLimit full(1024);
-                err = WriteWholeFile(file.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
-            }
+            const auto err = WriteOnFullDisk(file);
             EXPECT_TRUE(err);
             if (!err)
                 return false;
