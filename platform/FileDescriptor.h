@@ -1,10 +1,14 @@
 #pragma once
-// A file descriptor that closes itself, for the file writer.
+// A file descriptor for the file writer: closed when its scope ends, written
+// whole, locked without waiting past the writer's bound.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
+
+#include "platform/FileWait.h"
 
 class TFd {
 public:
@@ -38,3 +42,11 @@ private:
 inline bool SameFile(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+// 0, or the error of the write that failed; at < 0 writes at the file's
+// position, else from that offset. `written` counts what the file took.
+int WriteAll(int fd, std::string_view bytes, off_t at = -1, size_t *written = nullptr);
+
+// Takes the file's advisory lock for writing, waiting for another writer's no
+// longer than kNoProgressLimit. 0, ETIMEDOUT or the error of flock.
+int LockFile(int fd, TFileWait &wait);

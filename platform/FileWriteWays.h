@@ -31,12 +31,6 @@ TAttempt AppendToFile(const TLocation &at, const TFileWriteJob &job);
 // A pipe, a device or a folder (FileStream.cpp).
 TAttempt WriteStream(const TLocation &at, const TFileWriteJob &job);
 
-// 0, or the error of the write that failed; at < 0 writes at the file's
-// position, else from that offset. `written` counts what the file took.
-int WriteAll(int fd, std::string_view bytes, off_t at = -1, size_t *written = nullptr);
-// Takes the file's advisory lock for writing, waiting for another writer's no
-// longer than kNoProgressLimit. 0, ETIMEDOUT or the error of flock.
-int LockFile(int fd, TFileWait &wait);
 // Takes back the `added` bytes an append wrote after `before`, but only when
 // they are still the file's end: never what another writer added, and never
 // by making the file longer. True when the file is as it was.
