@@ -1,24 +1,34 @@
 #pragma once
 // Writing a file whole or not at all, so that a full disk never destroys what
 // was there, and so that no other user can read it early or redirect it.
-// - A regular file is replaced through a temporary file in its folder. The
-//   temporary file is private (0600) while its content is written; it then
-//   takes the old file's owner, mode and extended attributes (its ACL among
-//   them), is flushed to disk and renamed over the old one.
+// - A new file is made unnamed in its folder (where the file system cannot,
+//   under a private temporary name), written, given the mode open(2) would
+//   give it, flushed to disk and only then named: it never replaces a file
+//   that appeared meanwhile (that one is appended to or replaced as the mode
+//   says). A process killed meanwhile leaves nothing behind. Only on a file
+//   system that can neither rename without replacing nor link is it written
+//   under its own name, and removed if that fails.
+// - An existing regular file is replaced the same way: its replacement takes
+//   the old file's owner, extended attributes, ACL and mode, in an order in
+//   which it is never more open than the private file or the old one, is
+//   flushed and renamed over it.
 // - A file that cannot be renamed over (its folder takes no new file, it has
 //   more names than one, or its owner or attributes cannot be copied) is
-//   written in place, and all of its old content is put back on failure.
-// - An append that fails is cut back to the old length.
-// - A new file appears only when it is complete, and never replaces a file
-//   that appeared meanwhile: that one is appended to or replaced as the mode
-//   says. Only on a file system that can neither rename without replacing nor
-//   link is it written under its own name, and removed if that fails.
-// - Symbolic links are followed as the kernel's protected_symlinks rule
-//   allows, whatever that setting: in a sticky world-writable folder only a
-//   link owned by the user or by the folder's owner; another one is refused
-//   with EACCES and what it points at is left alone.
+//   written in place, and all of its old content is put back on failure. One
+//   whose old content cannot be read or held is not written in place.
+// - An append, and a write in place, hold the file's advisory lock (flock)
+//   meanwhile. An append that fails takes back what it added, and never
+//   makes the file longer.
+// - In a sticky world-writable folder (/tmp) a symbolic link, a file and a
+//   FIFO are used only when they belong to the user or to the folder's
+//   owner, as the kernel's protected_symlinks, protected_regular and
+//   protected_fifos rules have it, whatever those settings; another one is
+//   refused with EACCES and left alone, also when it appeared during the write.
 // - A target that is no regular file (a pipe, a device) is written as a
-//   stream, as it always was: its open never waits for a reader.
+//   stream: its open never waits for a reader, and a write that makes no
+//   progress for 5 s fails with ETIMEDOUT. So does a write that waits 5 s for
+//   the file's lock. A regular file on a hung network mount can still hold
+//   the caller.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,15 +38,36 @@ enum class TFileWriteMode { Replace, Append };
 // The step that failed: creating or opening the file, or writing its bytes.
 enum class TFileWriteStep { Create, Write };
 
+// What more the caller must be told than the error itself.
+enum class TFileWriteNote {
+    None,
+    // Refused: the file can only be written in place, and its old content can
+    // be neither read nor held to put back on failure. It was left as it was.
+    OldContentNotKept,
+    // The write failed and the file could not be put back as it was.
+    NotPutBack,
+};
+
 struct TFileWriteError {
     TFileWriteStep Step;
     int Errno;
+    TFileWriteNote Note = TFileWriteNote::None;
 };
 
 // Writes `bytes` as the file's whole content (Replace) or after its end
 // (Append). A missing file gets the mode open(2) would give it (0666 less the
 // umask, or what the folder's default ACL says); a replaced one keeps its
 // mode, owner, attributes and the symbolic link that names it. On failure the
-// file is as it was before the call and no temporary file is left behind.
+// file is as it was before the call, unless the note says otherwise, and no
+// temporary file is left behind.
 [[nodiscard]] std::optional<TFileWriteError> WriteWholeFile(const std::string &path, std::string_view bytes,
                                                             TFileWriteMode mode);
+
+// Appends `bytes` as WriteWholeFile does; a file that is missing or empty
+// first gets `header`. Decided under the file's lock, so that of two writers
+// only one writes it, at the start.
+[[nodiscard]] std::optional<TFileWriteError> AppendWholeFile(const std::string &path, std::string_view header,
+                                                             std::string_view bytes);
+
+// The sentence that tells the operator the note ("" for None).
+std::string_view FileWriteNoteText(TFileWriteNote note);

@@ -14,8 +14,10 @@
 #include "forms/qt/SignalClose.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
+#include "platform/ProcessUmask.h"
 
 int main(int argc, char **argv) {
+    ReadUmaskAtStart();
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;

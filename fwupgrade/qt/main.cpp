@@ -12,8 +12,10 @@
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
 #include "platform/ProcessSignals.h"
+#include "platform/ProcessUmask.h"
 
 int main(int argc, char **argv) {
+    ReadUmaskAtStart();
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;

@@ -1,147 +1,13 @@
 #include "platform/FileWrite.h"
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <sys/xattr.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iostream>
-#include <iterator>
 #include <latch>
-#include <optional>
-#include <string>
 #include <thread>
-#include <tuple>
-#include <vector>
 
 #include "tests/platform/FileSizeLimit.h"
-#include "tests/platform/SysCallWatch.h"
-
-namespace fs = std::filesystem;
+#include "tests/platform/FileWriteFixture.h"
 
 namespace {
-
-struct FileWrite : ::testing::Test {
-    fs::path Dir;
-    FileWrite() {
-        Dir = fs::temp_directory_path() / ("pelmor-filewrite-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        Dir = fs::canonical(Dir);
-        SysCallWatch().Under = Dir.string() + "/";
-    }
-    ~FileWrite() override {
-        SysCallWatch().Reset();
-        std::error_code ec;
-        fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(Dir, ec);
-        if (!Elsewhere.empty())
-            fs::remove_all(Elsewhere, ec);
-    }
-    fs::path Elsewhere; // a folder outside Dir the test made
-    static constexpr uid_t kNobody = 65534;
-    static std::string Read(const fs::path &p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static void Write(const fs::path &p, const std::string &text) {
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto &e : fs::directory_iterator(Dir))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static mode_t ModeOf(const fs::path &p) {
-        struct stat st {};
-        EXPECT_EQ(::stat(p.c_str(), &st), 0);
-        return st.st_mode & 07777;
-    }
-    static struct stat StatOf(const fs::path &p) {
-        struct stat st {};
-        EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-        return st;
-    }
-    // Runs `step` in a child process as `uid`; true when it succeeded there
-    // and no check failed in it (the child prints its own failures).
-    static bool AsUser(uid_t uid, const std::function<bool()> &step) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 &&
-                            step() && !::testing::Test::HasFailure();
-            ::_exit(ok ? 0 : 1);
-        }
-        int status = -1;
-        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    static std::optional<std::string> Xattr(const fs::path &p, const char *name) {
-        std::string value(65536, '\0');
-        const ssize_t n = ::lgetxattr(p.c_str(), name, value.data(), value.size());
-        if (n < 0)
-            return std::nullopt;
-        value.resize(static_cast<size_t>(n));
-        return value;
-    }
-    static bool SetXattr(const fs::path &p, const char *name, const std::string &value) {
-        return ::lsetxattr(p.c_str(), name, value.data(), value.size(), 0) == 0;
-    }
-    // An ACL in the kernel's form: (tag, permissions, id) in the order of tags.
-    static std::string Acl(std::initializer_list<std::tuple<uint16_t, uint16_t, uint32_t>> entries) {
-        std::string acl("\x02\0\0\0", 4);
-        auto put = [&](uint32_t v, int bytes) {
-            for (int b = 0; b < bytes; ++b)
-                acl += static_cast<char>((v >> (8 * b)) & 0xFF);
-        };
-        for (const auto &[tag, perm, id] : entries) {
-            put(tag, 2);
-            put(perm, 2);
-            put(id, 4);
-        }
-        return acl;
-    }
-    static constexpr uint32_t kNoId = 0xFFFFFFFF;
-    // rw- for the owner, r-- for nobody and the group, nothing for others.
-    static std::string FileAcl() {
-        return Acl(
-            {{0x01, 6, kNoId}, {0x02, 4, kNobody}, {0x04, 4, kNoId}, {0x10, 4, kNoId}, {0x20, 0, kNoId}});
-    }
-    // A folder whose file system keeps user attributes and ACLs: the test
-    // folder's, or the first other that does.
-    fs::path XattrFolder() {
-        const std::string own = "pelmor-filewrite-xattr-" + std::to_string(::getpid());
-        for (const fs::path &base : {Dir, fs::path("/dev/shm"), fs::path("/var/tmp"), fs::current_path()}) {
-            const fs::path folder = base == Dir ? Dir / "xattr" : base / own;
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            const fs::path probe = folder / "probe";
-            Write(probe, "");
-            const bool ok =
-                SetXattr(probe, "user.probe", "1") && SetXattr(probe, "system.posix_acl_access", FileAcl());
-            fs::remove(probe, ec);
-            if (ok) {
-                if (base != Dir)
-                    Elsewhere = folder;
-                return folder;
-            }
-            fs::remove_all(folder, ec);
-        }
-        ADD_FAILURE() << "no folder here keeps user attributes and ACLs";
-        return Dir;
-    }
-};
 
 TEST_F(FileWrite, AReplacedFileKeepsItsModeAndTheLinkThatNamesIt) {
     const auto real = Dir / "real.log";
@@ -149,11 +15,7 @@ TEST_F(FileWrite, AReplacedFileKeepsItsModeAndTheLinkThatNamesIt) {
     Write(real, "old");
     ASSERT_EQ(::chmod(real.c_str(), 0604), 0);
     fs::create_symlink("real.log", link);
-    std::optional<TFileWriteError> err;
-    {
-        TFileSizeLimit full(1024);
-        err = WriteWholeFile(link.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
-    }
+    const auto err = WriteOnFullDisk(link);
     EXPECT_TRUE(err);
     EXPECT_EQ(Read(real), "old");
     EXPECT_FALSE(WriteWholeFile(link.string(), "new", TFileWriteMode::Replace));
@@ -187,18 +49,13 @@ TEST_F(FileWrite, AFileThatCannotBeRenamedOverIsWrittenInPlaceAndPutBackOnFailur
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add);
-        for (const auto &e : fs::directory_iterator(Dir))
-            fs::remove(e.path());
+        EmptyDir();
         Write(file, old);
         c.arrange();
         const auto names = Names();
 
         auto writeTwice = [&] {
-            std::optional<TFileWriteError> err;
-            {
-                TFileSizeLimit full(1024);
-                err = WriteWholeFile(file.string(), std::string(3000, 'n'), TFileWriteMode::Replace);
-            }
+            const auto err = WriteOnFullDisk(file);
             EXPECT_TRUE(err);
             if (!err)
                 return false;
@@ -261,132 +118,119 @@ TEST_F(FileWrite, ADeviceIsWrittenAsAStreamNotReplaced) {
     }
 }
 
-// Umask for a scope.
-struct TUmask {
-    explicit TUmask(mode_t mask) : Old(::umask(mask)) {}
-    ~TUmask() { ::umask(Old); }
-    TUmask(const TUmask &) = delete;
-    TUmask &operator=(const TUmask &) = delete;
-    mode_t Old;
-};
-
-TEST_F(FileWrite, TheTemporaryFileIsPrivateWhileWrittenAndReachesTheDiskBeforeItIsPutInPlace) {
-    const auto file = Dir / "f.log";
-    const bool root = ::geteuid() == 0;
-    struct Case {
-        const char *what;
-        TFileWriteMode mode;
-        std::optional<mode_t> oldMode; // none: no file yet
-        uid_t oldOwner;
-        mode_t mask;
-        mode_t finalMode;
-    };
-    const Case cases[] = {
-        {"a private file replaced", TFileWriteMode::Replace, 0600, ::geteuid(), 022, 0600},
-        {"another user's readable file replaced", TFileWriteMode::Replace, 0644, root ? kNobody : ::geteuid(),
-         022, 0644},
-        {"a new file", TFileWriteMode::Replace, std::nullopt, ::geteuid(), 022, 0644},
-        {"a new file appended to", TFileWriteMode::Append, std::nullopt, ::geteuid(), 027, 0640},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove(file);
-        if (c.oldMode) {
-            Write(file, "old");
-            ASSERT_EQ(::chmod(file.c_str(), *c.oldMode), 0);
-            ASSERT_EQ(::chown(file.c_str(), c.oldOwner, c.oldOwner == ::geteuid() ? ::getegid() : c.oldOwner),
-                      0);
-        }
-        SysCallWatch().Taken();
-        {
-            TUmask mask(c.mask);
-            ASSERT_FALSE(WriteWholeFile(file.string(), "new content", c.mode));
-        }
-        const auto calls = SysCallWatch().Taken();
-
-        // The one file written other than the target is the temporary one.
-        std::string temp;
-        for (const auto &call : calls)
-            if (call.Path != file.string() && call.Op == "write")
-                temp = call.Path;
-        ASSERT_FALSE(temp.empty());
-        size_t lastWrite = 0, sync = 0, put = 0;
-        for (size_t i = 0; i < calls.size(); ++i) {
-            const auto &call = calls[i];
-            if (call.Path != temp)
-                continue;
-            SCOPED_TRACE(call.Op + " #" + std::to_string(i));
-            // Nobody but its creator can open it while the content goes in,
-            // and no other class before it takes the final mode.
-            if (call.Op == "write" || call.Op == "fchmod" || call.Op == "fchown") {
-                EXPECT_EQ(call.Mode & 077, 0u);
-            }
-            if (call.Op == "write") {
-                EXPECT_EQ(call.Uid, ::geteuid());
-            }
-            if (call.Op == "write")
-                lastWrite = i + 1;
-            else if (call.Op == "fsync")
-                sync = i + 1;
-            else if (call.To == file.string() && !put) {
-                put = i + 1;
-                EXPECT_EQ(call.Mode, c.finalMode);
-                EXPECT_EQ(call.Uid, c.oldOwner);
-            }
-        }
-        EXPECT_GT(sync, lastWrite);
-        EXPECT_GT(put, sync);
-        EXPECT_EQ(Read(file), "new content");
-        EXPECT_EQ(ModeOf(file), c.finalMode);
-        EXPECT_EQ(StatOf(file).st_uid, c.oldOwner);
-        EXPECT_EQ(Names(), std::vector<std::string>{"f.log"});
-    }
-}
-
-TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByte) {
+TEST_F(FileWrite, AFailedInPlaceWritePutsBackEveryOldByteOrSaysItCouldNot) {
     const auto file = Dir / "f.log";
     struct Case {
         const char *what;
         size_t oldSize, newSize;
-        bool failTheSync; // else the disk fills during the write
+        int failedSync;    // the file's sync that fails (1: the first); 0: the disk fills during the write
+        bool putBackFails; // every write after that fails too
     };
     const Case cases[] = {
-        {"shorter content, the sync after the cut fails", 5000, 100, true},
-        {"longer content, the sync fails", 5000, 8000, true},
-        {"empty content, the sync fails", 5000, 0, true},
-        {"longer content, the disk fills", 5000, 9000, false},
+        {"shorter content, the sync fails", 5000, 100, 1, false},
+        {"shorter content, the sync after the cut fails", 5000, 100, 2, false},
+        {"longer content, the sync fails", 5000, 8000, 1, false},
+        {"empty content, the sync fails", 5000, 0, 1, false},
+        {"longer content, the disk fills", 5000, 9000, 0, false},
+        {"shorter content, the sync fails and so does the putting back", 5000, 100, 1, true},
+        {"longer content, the disk fills and the putting back fails", 5000, 9000, 0, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        for (const auto &e : fs::directory_iterator(Dir))
-            fs::remove(e.path());
+        EmptyDir();
         std::string old(c.oldSize, '\0');
         for (size_t i = 0; i < old.size(); ++i)
             old[i] = static_cast<char>(1 + i * 7 % 251);
         Write(file, old);
         fs::create_hard_link(file, Dir / "second.log");
         const ino_t ino = StatOf(file).st_ino;
+        auto ours = [&](int fd) {
+            struct stat st {};
+            return ::fstat(fd, &st) == 0 && st.st_ino == ino;
+        };
+        int syncs = 0;
         bool failed = false;
         SysCallWatch().Fsync = [&](int fd) {
-            struct stat st {};
-            if (!c.failTheSync || failed || ::fstat(fd, &st) != 0 || st.st_ino != ino)
+            if (!ours(fd) || failed || ++syncs != c.failedSync)
                 return 0;
             failed = true;
             return EIO;
         };
+        SysCallWatch().Write = [&](int fd) {
+            const bool putBack = failed;
+            // The disk is full once the file reached the limit.
+            if (c.failedSync == 0 && ours(fd) && !failed)
+                failed = ::lseek(fd, 0, SEEK_END) >= 6000;
+            return c.putBackFails && putBack && ours(fd) ? EIO : 0;
+        };
         std::optional<TFileWriteError> err;
         {
-            TFileSizeLimit full(c.failTheSync ? RLIM_INFINITY : 6000);
+            TFileSizeLimit full(c.failedSync ? RLIM_INFINITY : 6000);
             err = WriteWholeFile(file.string(), std::string(c.newSize, 'n'), TFileWriteMode::Replace);
         }
         SysCallWatch().Fsync = nullptr;
+        SysCallWatch().Write = nullptr;
         ASSERT_TRUE(err);
         EXPECT_EQ(err->Step, TFileWriteStep::Write);
-        EXPECT_EQ(err->Errno, c.failTheSync ? EIO : EFBIG);
-        EXPECT_EQ(failed, c.failTheSync);
-        EXPECT_TRUE(Read(file) == old)
-            << "the file holds " << Read(file).size() << " bytes, not the old ones";
+        EXPECT_EQ(err->Errno, c.failedSync ? EIO : EFBIG);
+        EXPECT_TRUE(failed);
+        if (c.putBackFails) {
+            EXPECT_EQ(err->Note, TFileWriteNote::NotPutBack);
+            EXPECT_FALSE(FileWriteNoteText(err->Note).empty());
+        } else {
+            EXPECT_EQ(err->Note, TFileWriteNote::None);
+            EXPECT_TRUE(Read(file) == old)
+                << "the file holds " << Read(file).size() << " bytes, not the old ones";
+        }
         EXPECT_EQ(StatOf(file).st_ino, ino);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"f.log", "second.log"}));
+    }
+}
+
+TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
+    const auto file = Dir / "f.log";
+    struct Case {
+        const char *what;
+        mode_t mode;
+        off_t size; // a sparse file of that size
+        int err;
+    };
+    const Case cases[] = {
+        // Its owner may write it but not read it back.
+        {"a write-only file", 0200, 5000, EACCES},
+        {"a file too large to hold", 0600, off_t{300} << 20, EFBIG},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EmptyDir();
+        Write(file, "old");
+        ASSERT_EQ(::truncate(file.c_str(), c.size), 0);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        // A second name: the file must be written in place.
+        fs::create_hard_link(file, Dir / "second.log");
+        const uid_t user = ::geteuid() == 0 && c.mode == 0200 ? kNobody : ::geteuid();
+        ASSERT_EQ(::chown(file.c_str(), user, user == ::geteuid() ? ::getegid() : user), 0);
+        auto tryWrite = [&] {
+            const auto err = WriteOnFullDisk(file);
+            EXPECT_TRUE(err);
+            if (!err)
+                return false;
+            EXPECT_EQ(err->Step, TFileWriteStep::Create);
+            EXPECT_EQ(err->Errno, c.err);
+            EXPECT_EQ(err->Note, TFileWriteNote::OldContentNotKept);
+            return true;
+        };
+        // Root may read any file: the write-only one is tried as its owner.
+        if (user != ::geteuid())
+            EXPECT_TRUE(AsUser(user, tryWrite));
+        else
+            tryWrite();
+        ::chmod(file.c_str(), 0600);
+        EXPECT_EQ(StatOf(file).st_size, c.size);
+        std::ifstream in(file, std::ios::binary);
+        std::string start(3, '\0');
+        in.read(start.data(), 3);
+        EXPECT_EQ(start, "old");
         EXPECT_EQ(Names(), (std::vector<std::string>{"f.log", "second.log"}));
     }
 }
@@ -501,11 +345,12 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
         const char *what;
         TFileWriteMode mode;
         bool appears;
-        int renameErr, linkErr; // a file system without the call
+        int renameErr, linkErr; // a file system without the call; either: without unnamed files too
     };
     const Case cases[] = {
         {"appended", TFileWriteMode::Append, true, 0, 0},
         {"replaced", TFileWriteMode::Replace, true, 0, 0},
+        {"appended, renamed into place", TFileWriteMode::Append, true, ENOTSUP, 0},
         {"appended, linked into place", TFileWriteMode::Append, true, EINVAL, 0},
         {"appended, created directly", TFileWriteMode::Append, true, EINVAL, EPERM},
         {"replaced, linked into place", TFileWriteMode::Replace, true, EINVAL, 0},
@@ -515,6 +360,9 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(file);
+        std::optional<TNoUnnamedFiles> named;
+        if (c.renameErr || c.linkErr)
+            named.emplace();
         bool appeared = false;
         SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
             if (to != file.string())
@@ -524,7 +372,7 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
                 Write(file, "theirs\n");
             }
             if (op == "renameat2")
-                return c.renameErr;
+                return c.renameErr == ENOTSUP ? 0 : c.renameErr;
             return op == "linkat" ? c.linkErr : 0;
         };
         const TUmask mask(022);
@@ -538,9 +386,58 @@ TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     }
 }
 
+TEST_F(FileWrite, ANewFileThatCannotBeWrittenLeavesNothingBehind) {
+    const auto file = Dir / "new.log";
+    struct Case {
+        const char *what;
+        bool unnamed;
+        int renameErr, linkErr;
+    };
+    const Case cases[] = {
+        {"unnamed until complete", true, 0, 0},
+        {"under a temporary name, renamed", false, 0, 0},
+        {"under a temporary name, linked", false, EINVAL, 0},
+        // Neither a rename that refuses to replace nor a link: the file is
+        // written under its own name, which must go again.
+        {"under its own name", false, EINVAL, EPERM},
+    };
+    for (const auto &c : cases)
+        for (const auto mode : {TFileWriteMode::Replace, TFileWriteMode::Append}) {
+            SCOPED_TRACE(std::string(c.what) +
+                         (mode == TFileWriteMode::Append ? ", appended" : ", replaced"));
+            std::optional<TNoUnnamedFiles> named;
+            if (!c.unnamed)
+                named.emplace();
+            SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+                if (to != file.string())
+                    return 0;
+                return op == "renameat2" ? c.renameErr : op == "linkat" ? c.linkErr : 0;
+            };
+            // The content does not reach the disk: that of the file made
+            // under its own name, or else that of the file made beside it.
+            const bool direct = c.linkErr != 0;
+            const ino_t folder = StatOf(Dir).st_ino;
+            SysCallWatch().Fsync = [&](int fd) {
+                struct stat st {
+                }, named{};
+                if (::fstat(fd, &st) != 0 || st.st_ino == folder)
+                    return 0;
+                const bool isFile = ::stat(file.c_str(), &named) == 0 && named.st_ino == st.st_ino;
+                return isFile == direct ? EIO : 0;
+            };
+            const auto err = WriteWholeFile(file.string(), std::string(3000, 'n'), mode);
+            SysCallWatch().PutInPlace = nullptr;
+            SysCallWatch().Fsync = nullptr;
+            ASSERT_TRUE(err);
+            EXPECT_EQ(err->Step, TFileWriteStep::Write);
+            EXPECT_EQ(err->Errno, EIO);
+            EXPECT_EQ(Names(), std::vector<std::string>{});
+        }
+}
+
 TEST_F(FileWrite, TwoWritersAppendingToAMissingLogBothKeepTheirLines) {
     const auto log = Dir / "shared.log";
-    SysCallWatch().Under.clear();
+    SysCallWatch().Reset();
     int lost = 0;
     for (int round = 0; round < 100; ++round) {
         fs::remove(log);

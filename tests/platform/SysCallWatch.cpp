@@ -1,6 +1,7 @@
 #include "tests/platform/SysCallWatch.h"
 
 #include <fcntl.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -14,18 +15,33 @@ TSysCallWatch &SysCallWatch() {
     return watch;
 }
 
+void TSysCallWatch::Watch(const std::string &folder) {
+    struct stat st {};
+    std::lock_guard lock(Lock);
+    Watching = ::stat(folder.c_str(), &st) == 0;
+    FolderDev = st.st_dev;
+    FolderIno = st.st_ino;
+}
+
 void TSysCallWatch::Reset() {
     std::lock_guard lock(Lock);
-    Under.clear();
+    Watching = false;
     Calls.clear();
     Fsync = nullptr;
+    Write = nullptr;
     PutInPlace = nullptr;
     Fsetxattr = nullptr;
+    Open = nullptr;
 }
 
 std::vector<TSysCall> TSysCallWatch::Taken() {
     std::lock_guard lock(Lock);
     return std::move(Calls);
+}
+
+bool TSysCallWatch::On(const TSysCall &call, const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_dev == call.Dev && st.st_ino == call.Ino;
 }
 
 namespace {
@@ -40,38 +56,74 @@ std::string FdPath(int fd) {
 }
 
 std::string AtPath(int dirfd, const char *name) {
+    if (name[0] == '\0')
+        return FdPath(dirfd);
     return name[0] == '/' ? name : FdPath(dirfd) + "/" + name;
 }
 
-bool Watched(const std::string &path) {
+// Whether `path` is the watched folder or lies below it.
+bool Watched(std::string path) {
     auto &w = SysCallWatch();
-    return !w.Under.empty() && path.compare(0, w.Under.size(), w.Under) == 0;
+    if (!w.Watching)
+        return false;
+    while (!path.empty()) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && st.st_dev == w.FolderDev && st.st_ino == w.FolderIno)
+            return true;
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos || path == "/")
+            break;
+        path.resize(slash == 0 ? 1 : slash);
+    }
+    return false;
 }
 
-void Record(const char *op, const std::string &path, const struct stat *st, std::string to = {}) {
+std::optional<std::string> AclOf(int fd, const char *path) {
+    std::string value(4096, '\0');
+    const ssize_t n = fd >= 0 ? ::fgetxattr(fd, "system.posix_acl_access", value.data(), value.size())
+                              : ::getxattr(path, "system.posix_acl_access", value.data(), value.size());
+    if (n < 0)
+        return std::nullopt;
+    value.resize(static_cast<size_t>(n));
+    return value;
+}
+
+// `fd` < 0: the file by `path` (not through a link at its end, unless it is
+// one of /proc's names for a descriptor).
+void Record(const char *op, int fd, const std::string &path, std::string to = {}) {
     auto &w = SysCallWatch();
-    std::lock_guard lock(w.Lock);
-    if (!Watched(path))
+    if (!w.Watching || !(Watched(path) || (!to.empty() && Watched(to))))
         return;
-    w.Calls.push_back({op, path, std::move(to), st ? st->st_mode & 07777 : 0, st ? st->st_uid : 0});
+    struct stat st {};
+    TSysCall call;
+    call.Op = op;
+    call.Path = path;
+    call.To = std::move(to);
+    const bool proc = path.compare(0, 6, "/proc/") == 0;
+    if ((fd >= 0 ? ::fstat(fd, &st) : proc ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0) {
+        call.Dev = st.st_dev;
+        call.Ino = st.st_ino;
+        call.Named = st.st_nlink > 0 || S_ISDIR(st.st_mode);
+        call.Mode = st.st_mode & 07777;
+        call.Uid = st.st_uid;
+        call.Gid = st.st_gid;
+        call.Acl = AclOf(fd, path.c_str());
+    }
+    std::lock_guard lock(w.Lock);
+    w.Calls.push_back(std::move(call));
 }
 
 void RecordFd(const char *op, int fd) {
-    if (SysCallWatch().Under.empty())
-        return;
-    struct stat st {};
-    const bool known = ::fstat(fd, &st) == 0;
-    Record(op, FdPath(fd), known ? &st : nullptr);
+    if (SysCallWatch().Watching)
+        Record(op, fd, FdPath(fd));
 }
 
 // 0, or the errno the test wants the rename or link into `to` to fail with.
-int BeforePutInPlace(const char *op, int olddir, const char *from, int newdir, const char *to) {
+int BeforePutInPlace(const char *op, int olddir, const char *from, int newdir, const char *to,
+                     int flags = 0) {
     const std::string target = AtPath(newdir, to);
-    if (!SysCallWatch().Under.empty()) {
-        struct stat st {};
-        const bool known = ::fstatat(olddir, from, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        Record(op, AtPath(olddir, from), known ? &st : nullptr, target);
-    }
+    if (SysCallWatch().Watching)
+        Record(op, (flags & AT_EMPTY_PATH) && from[0] == '\0' ? olddir : -1, AtPath(olddir, from), target);
     return SysCallWatch().PutInPlace ? SysCallWatch().PutInPlace(op, target) : 0;
 }
 
@@ -93,6 +145,8 @@ int __real_renameat(int olddir, const char *from, int newdir, const char *to);
 int __real_renameat2(int olddir, const char *from, int newdir, const char *to, unsigned flags);
 int __real_linkat(int olddir, const char *from, int newdir, const char *to, int flags);
 int __real_fsetxattr(int fd, const char *name, const void *value, size_t size, int flags);
+int __real_fremovexattr(int fd, const char *name);
+int __real_openat(int dirfd, const char *path, int flags, ...);
 
 int __wrap_fsync(int fd) {
     RecordFd("fsync", fd);
@@ -103,11 +157,15 @@ int __wrap_fsync(int fd) {
 
 ssize_t __wrap_write(int fd, const void *buf, size_t n) {
     RecordFd("write", fd);
+    if (const int err = SysCallWatch().Write ? SysCallWatch().Write(fd) : 0)
+        return Failed(err);
     return __real_write(fd, buf, n);
 }
 
 ssize_t __wrap_pwrite(int fd, const void *buf, size_t n, off_t at) {
     RecordFd("write", fd);
+    if (const int err = SysCallWatch().Write ? SysCallWatch().Write(fd) : 0)
+        return Failed(err);
     return __real_pwrite(fd, buf, n, at);
 }
 
@@ -140,14 +198,33 @@ int __wrap_renameat2(int olddir, const char *from, int newdir, const char *to, u
 }
 
 int __wrap_linkat(int olddir, const char *from, int newdir, const char *to, int flags) {
-    if (const int err = BeforePutInPlace("linkat", olddir, from, newdir, to))
+    if (const int err = BeforePutInPlace("linkat", olddir, from, newdir, to, flags))
         return Failed(err);
     return __real_linkat(olddir, from, newdir, to, flags);
 }
 
 int __wrap_fsetxattr(int fd, const char *name, const void *value, size_t size, int flags) {
+    RecordFd("fsetxattr", fd);
     if (const int err = SysCallWatch().Fsetxattr ? SysCallWatch().Fsetxattr(name) : 0)
         return Failed(err);
     return __real_fsetxattr(fd, name, value, size, flags);
+}
+
+int __wrap_fremovexattr(int fd, const char *name) {
+    RecordFd("fremovexattr", fd);
+    return __real_fremovexattr(fd, name);
+}
+
+int __wrap_openat(int dirfd, const char *path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    if (const int err = SysCallWatch().Open ? SysCallWatch().Open(flags) : 0)
+        return Failed(err);
+    return __real_openat(dirfd, path, flags, mode);
 }
 }

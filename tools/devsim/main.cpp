@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProcessUmask.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace {
@@ -59,6 +60,7 @@ bool ParseHex(const std::string &text, std::vector<uint8_t> &out) {
 } // namespace
 
 int main(int argc, char **argv) {
+    ReadUmaskAtStart();
     unsigned long count = 4, reportSeconds = 0, runs = 1;
     std::string mapPath = "devsim.map";
     std::string imagePath;
