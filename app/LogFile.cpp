@@ -42,7 +42,9 @@ std::string InProgramDir(const VltContext &ctx, const std::string &name) {
 // file and why, below the line the operator knows.
 std::string WriteLogFileError(const std::string &file, const std::exception &e) {
     const auto *failed = dynamic_cast<const ELineFileError *>(&e);
-    const std::string reason = failed ? std::strerror(failed->Error()) : e.what();
+    std::string reason = failed ? std::strerror(failed->Error()) : e.what();
+    if (failed && failed->Note() != TFileWriteNote::None)
+        reason.append(" ").append(FileWriteNoteText(failed->Note()));
     return "Write Log File error!\n" + file + "\n" + reason;
 }
 

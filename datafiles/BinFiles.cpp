@@ -29,8 +29,11 @@ void SaveBytes(const uint8_t *data, uint32_t count, const std::string &fileName)
     const std::string_view bytes(reinterpret_cast<const char *>(data), count);
     if (const auto err = WriteWholeFile(fileName, bytes, TFileWriteMode::Replace)) {
         errno = err->Errno;
-        throw EInOutError(FileErrorText(
-            err->Step == TFileWriteStep::Create ? "Cannot create file" : "Cannot write file", fileName));
+        std::string text = FileErrorText(
+            err->Step == TFileWriteStep::Create ? "Cannot create file" : "Cannot write file", fileName);
+        if (const std::string_view note = FileWriteNoteText(err->Note); !note.empty())
+            text.append(" ").append(note);
+        throw EInOutError(text);
     }
 }
 

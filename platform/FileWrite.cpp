@@ -61,9 +61,8 @@ std::string_view FileWriteNoteText(TFileWriteNote note) {
     case TFileWriteNote::None:
         break;
     case TFileWriteNote::OldContentNotKept:
-        return "The file can only be written in place, and its old content cannot be kept to put back if "
-               "that "
-               "fails: it was left as it was.";
+        return "The file can only be written in place, and its old content cannot be kept to put back "
+               "if that fails: it was left as it was.";
     case TFileWriteNote::NotPutBack:
         return "The file could not be put back as it was.";
     }

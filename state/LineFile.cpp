@@ -1,8 +1,6 @@
 #include "state/LineFile.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/Errors.h"
 #include "platform/FileWrite.h"
@@ -13,7 +11,10 @@ constexpr const char *kAppendHeader = "Corvane Log File!";
 
 [[noreturn]] void ThrowWriteError(const std::string &path, const TFileWriteError &e) {
     const std::string what = e.Step == TFileWriteStep::Create ? "Cannot create file \"" : "Write error on \"";
-    throw ELineFileError(what + path + "\". " + std::strerror(e.Errno), path, e.Errno);
+    std::string text = what + path + "\". " + std::strerror(e.Errno);
+    if (const std::string_view note = FileWriteNoteText(e.Note); !note.empty())
+        text.append(" ").append(note);
+    throw ELineFileError(text, path, e.Errno, e.Note);
 }
 
 // Every line ended by CR LF.
@@ -35,26 +36,21 @@ void AppendCrLfLines(std::string &text, const std::vector<std::string> &lines) {
     }
 }
 
-void WriteOrThrow(const std::string &path, const std::string &text, TFileWriteMode mode) {
-    if (const auto err = WriteWholeFile(path, text, mode))
-        ThrowWriteError(path, *err);
-}
-
 } // namespace
 
 void SaveLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
     std::string text;
     AppendCrLfLines(text, lines);
-    WriteOrThrow(path, text, TFileWriteMode::Replace);
+    if (const auto err = WriteWholeFile(path, text, TFileWriteMode::Replace))
+        ThrowWriteError(path, *err);
 }
 
 void AppendLinesToFile(const std::string &path, const std::vector<std::string> &lines) {
-    // Only a new file gets the header.
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
-    std::string text;
-    if (!exists)
-        AppendCrLfLines(text, {kAppendHeader});
+    // The header goes first into a file that holds nothing yet; the writer
+    // decides that under the file's lock, so two appends never both write it.
+    std::string header, text;
+    AppendCrLfLines(header, {kAppendHeader});
     AppendCrLfLines(text, lines);
-    WriteOrThrow(path, text, TFileWriteMode::Append);
+    if (const auto err = AppendWholeFile(path, header, text))
+        ThrowWriteError(path, *err);
 }

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <future>
 #include <optional>
 #include <set>
@@ -168,6 +169,77 @@ TEST_F(LogFile, AnAutomaticLogInAFolderTheUserMayNotWriteIsRefused) {
     EXPECT_EQ(said, "refused|Write Log File error!\n" + file.string() + "\n" + std::strerror(EACCES));
     EXPECT_FALSE(std::filesystem::exists(file));
     std::filesystem::permissions(dir / "Log", std::filesystem::perms(0755));
+}
+
+// The operator's log can only be written in place (it has a second name) and
+// its old content cannot be read to put back (it is write-only): it is not
+// written, and the error says why, not only the system's reason.
+TEST_F(LogFile, AnOperatorsLogWhoseOldContentCannotBeKeptIsRefusedWithItsReason) {
+    constexpr uid_t kNobody = 65534;
+    const auto file = dir / "mine.log";
+    { std::ofstream(file) << "old shift\r\n"; }
+    std::filesystem::create_hard_link(file, dir / "mine-too.log");
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
+    std::filesystem::permissions(file, std::filesystem::perms(0200));
+    std::filesystem::permissions(dir, std::filesystem::perms(0755));
+    AddLines(3);
+    form.LogCfgForm.RadioGrpCreat.ItemIndex = 1;
+    form.LogCfgForm.RadioGrpMod.ItemIndex = 1; // overwrite
+    form.LogCfgForm.EditLogName.SetText(file.string());
+    int answer[2];
+    ASSERT_EQ(::pipe(answer), 0);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(answer[0]);
+        std::string said = "no drop";
+        if (::geteuid() != 0 ||
+            (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0)) {
+            try {
+                said = FormClose(ctx) ? "closed" : "refused";
+            } catch (const EInOutError &e) {
+                said = e.what();
+            }
+        }
+        const ssize_t n = ::write(answer[1], said.data(), said.size());
+        ::_exit(n == static_cast<ssize_t>(said.size()) ? 0 : 1);
+    }
+    ::close(answer[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = ::read(answer[0], buf, sizeof buf)) > 0;)
+        said.append(buf, static_cast<size_t>(n));
+    ::close(answer[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(said, "Cannot create file \"" + file.string() + "\". " + std::strerror(EACCES) + " " +
+                        std::string(FileWriteNoteText(TFileWriteNote::OldContentNotKept)));
+    std::filesystem::permissions(file, std::filesystem::perms(0600));
+    EXPECT_EQ(Read(file), "old shift\r\n");
+}
+
+// Two programs append their panels to one log that does not exist yet: the
+// header is written once, at its start, and both panels follow it whole.
+TEST_F(LogFile, TwoAppendsToANewLogWriteTheHeaderOnceAtItsStart) {
+    const auto file = dir / "shared.log";
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        std::filesystem::remove(file);
+        auto a = std::async(std::launch::async, [&] { AppendLinesToFile(file.string(), {"A1", "A2"}); });
+        auto b = std::async(std::launch::async, [&] { AppendLinesToFile(file.string(), {"B1", "B2"}); });
+        a.get();
+        b.get();
+        const std::string text = Read(file);
+        const std::string header = "Corvane Log File!\r\n";
+        ASSERT_EQ(text.rfind(header, 0), 0u) << text;
+        EXPECT_EQ(text.find(header, 1), std::string::npos) << text;
+        EXPECT_TRUE(text.find("A1\r\nA2\r\n") != std::string::npos &&
+                    text.find("B1\r\nB2\r\n") != std::string::npos)
+            << text;
+        EXPECT_EQ(text.size(), header.size() + 2 * 8) << text;
+    }
 }
 
 TEST_F(LogFile, OperatorsFileByMode) {
