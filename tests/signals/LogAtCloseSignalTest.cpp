@@ -7,12 +7,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <poll.h>
 #include <regex>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -217,4 +220,91 @@ TEST(LogAtCloseSignal, ALogThatCannotBeWrittenSendsThePanelToTheErrorStreamAndEn
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
         EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
     }
+}
+
+namespace {
+
+// FIFOs under every log name the program may take from now on for a while,
+// each held open by a reader that never reads: a write to one fills its pipe
+// and then makes no progress.
+class TStalledLogs {
+public:
+    explicit TStalledLogs(const std::vector<fs::path> &dirs) {
+        const std::time_t now = std::time(nullptr);
+        for (const auto &dir : dirs)
+            for (std::time_t t = now - 2; t < now + 120; ++t) {
+                std::tm tm{};
+                localtime_r(&t, &tm);
+                char name[64];
+                std::strftime(name, sizeof name, "VLT_%Y_%m_%d_%H_%M_%S.log", &tm);
+                const fs::path p = dir / name;
+                if (mkfifo(p.c_str(), 0600) == 0)
+                    Readers.push_back({p, open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)});
+            }
+    }
+    ~TStalledLogs() {
+        for (const auto &r : Readers)
+            close(r.second);
+    }
+    // True once the program has written into a FIFO of this folder.
+    bool Written(const fs::path &dir) const {
+        for (const auto &[path, fd] : Readers) {
+            int pending = 0;
+            if (path.parent_path() == dir && ioctl(fd, FIONREAD, &pending) == 0 && pending > 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::pair<fs::path, int>> Readers;
+};
+
+} // namespace
+
+// The 2000-result log and then the log at close go to pipes that take nothing
+// more: each write fails after 5 s without progress, and the signal that came
+// during the first closes the program within 15 s, its panel on the error
+// stream since the log at close could not be written.
+TEST(LogAtCloseSignal, WritesThatStallCannotHoldTheCloseLongerThan15s) {
+    TSimGang gang(4);
+    TVltRun run(gang);
+    fs::create_directories(run.Dir / "Log");
+    TStalledLogs stalled({run.Dir, run.Dir / "Log"});
+    run.Start();
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        const TSimDevice &d = gang.Device(i);
+        ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().Probes > 0; }, kLimit)) << i;
+        ASSERT_TRUE(Within([&] { return fs::exists(LockOf(d)); })) << LockOf(d);
+    }
+    const std::vector<uint8_t> runs(25, 6);
+    std::vector<size_t> writes(gang.Size());
+    ASSERT_TRUE(Within([&] {
+        if (stalled.Written(run.Dir))
+            return true;
+        for (size_t i = 0; i < gang.Size(); ++i)
+            if (writes[i] < 30 && !gang.Device(i).Sending()) {
+                gang.Device(i).SendStandAloneRuns(runs, 1);
+                ++writes[i];
+            }
+        return false;
+    })) << "the 2000-result log was never written\n"
+        << run.Stderr();
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    const int status = run.Ended();
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    const std::string err = run.Stderr();
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << err;
+    EXPECT_LT(took, 15s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_TRUE(stalled.Written(run.Dir / "Log")) << "the log at close was not tried";
+    EXPECT_NE(err.find(std::string("Write Log File error!\n") + (run.Dir / "Log").string()),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find(std::strerror(ETIMEDOUT)), std::string::npos) << err;
+    EXPECT_NE(err.find(">---- Total OK Number is : 2000, NG is 0 ----"), std::string::npos) << err;
+    for (size_t i = 0; i < gang.Size(); ++i)
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
 }
