@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -22,9 +23,29 @@
 
 namespace {
 
+// Each input is written to a file in a private folder of the fuzzer's own,
+// never to a name in /tmp that another user could have taken; both go at exit.
+class TInputFile {
+public:
+    TInputFile() {
+        char dir[] = "/tmp/pelmor-fuzz.XXXXXX";
+        if (!::mkdtemp(dir))
+            std::abort();
+        Dir = dir;
+        Path = Dir + "/input";
+    }
+    ~TInputFile() {
+        ::unlink(Path.c_str());
+        ::rmdir(Dir.c_str());
+    }
+    TInputFile(const TInputFile &) = delete;
+    TInputFile &operator=(const TInputFile &) = delete;
+    std::string Dir, Path;
+};
+
 const std::string &InputPath() {
-    static const std::string path = "/tmp/pelmor-fuzz-" + std::to_string(::getpid()) + ".txt";
-    return path;
+    static const TInputFile file;
+    return file.Path;
 }
 
 } // namespace
