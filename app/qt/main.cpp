@@ -14,8 +14,13 @@
 #include "forms/qt/SignalClose.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
+#include "platform/StandardDescriptors.h"
 
 int main(int argc, char **argv) {
+    // Before anything opens a descriptor: a serial port must not become stderr.
+    if (!FillClosedStandardDescriptors())
+        return 1;
+
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;

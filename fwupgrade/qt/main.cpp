@@ -12,8 +12,13 @@
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
 #include "platform/ProcessSignals.h"
+#include "platform/StandardDescriptors.h"
 
 int main(int argc, char **argv) {
+    // Before anything opens a descriptor: a serial port must not become stderr.
+    if (!FillClosedStandardDescriptors())
+        return 1;
+
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;

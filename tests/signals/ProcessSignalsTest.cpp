@@ -20,31 +20,11 @@
 #include "platform/Errors.h"
 #include "platform/ProcessSignals.h"
 #include "state/LineFile.h"
+#include "tests/signals/ChildProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs body in a child and returns its wait status. The body returns the
-// child's exit code; it reports its own findings on stderr.
-int InChild(const std::function<int()> &body) {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = -1;
-    if (pid > 0)
-        waitpid(pid, &status, 0);
-    return status;
-}
-
-::testing::AssertionResult ExitedZero(int status) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        return ::testing::AssertionSuccess();
-    if (WIFSIGNALED(status))
-        return ::testing::AssertionFailure() << "killed by " << strsignal(WTERMSIG(status));
-    return ::testing::AssertionFailure() << "exit status " << WEXITSTATUS(status);
-}
 
 struct TTempDir {
     fs::path Path;
