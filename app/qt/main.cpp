@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/VltProgram.h"
 #include "app/qt/MainWindow.h"
@@ -35,9 +36,11 @@ int main(int argc, char **argv) {
     SignalClose signalClose(endSignals, windows.Main());
     // The log at close could not be written and the program ends anyway:
     // the panel goes to the error stream rather than nowhere.
-    signalClose.OnRefused = [&windows] {
+    signalClose.OnRefused = [&windows, &signalClose] {
+        std::string panel;
         for (const auto &line : windows.Program().Form().InfoMemo.Lines)
-            std::fprintf(stderr, "%s\n", line.c_str());
+            panel += line + "\n";
+        signalClose.ToErrorStream(panel);
     };
     windows.Main().show();
     if (quitAfter >= 0)
