@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -114,4 +117,21 @@ bool TErrorStream::Write(std::string_view text) {
     if (passed)
         Spent = Budget;
     return done == text.size();
+}
+
+void TErrorStream::NeverBlock() {
+    struct stat was {};
+    const int flags = ::fcntl(Fd, F_GETFL);
+    if (flags < 0 || (flags & O_NONBLOCK) || ::fstat(Fd, &was) != 0 ||
+        !(S_ISFIFO(was.st_mode) || ::isatty(Fd)))
+        return;
+    const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+    // A FIFO whose reader is gone refuses (ENXIO): its writes fail at once.
+    const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
+    if (own < 0)
+        return;
+    struct stat now {};
+    if (::fstat(own, &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino)
+        ::dup2(own, Fd);
+    ::close(own);
 }

@@ -20,6 +20,14 @@ public:
     // The budget is spent: further texts are dropped.
     bool Stuck() const { return Spent >= Budget; }
 
+    // From now on no write to the descriptor waits, those of the toolkit and
+    // the libraries included (their messages would otherwise block in a full
+    // pipe): a pipe, FIFO or terminal gets a non-blocking open file description
+    // of its own, opened again through /proc; whoever else shares the old one
+    // keeps it as it was. A regular file never blocks; what cannot be opened
+    // again (a socket) stays as it is. Write above still waits its budget.
+    void NeverBlock();
+
 private:
     std::chrono::nanoseconds Budget;
     std::chrono::nanoseconds Spent{0};

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/ErrorStream.h"
@@ -149,4 +151,57 @@ TEST(ErrorStream, ANonBlockingOrReaderlessStreamDoesNotHoldTheWriter) {
         },
         kHangMs);
     EXPECT_TRUE(ExitedZero(status));
+}
+
+// Once told never to block, a pipe or terminal as the stream gets a
+// description of its own that does not: a full pipe refuses at once instead
+// of waiting, while whoever shares the old description (the parent, a
+// launcher) keeps it blocking. A regular file, which never blocks, is left
+// as it is.
+TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
+    enum TKind { Pipe, Terminal, File };
+    for (const TKind kind : {Pipe, Terminal, File}) {
+        SCOPED_TRACE(kind);
+        const int status = InChild(
+            [&] {
+                int fd = -1, keep = -1;
+                if (kind == Pipe) {
+                    int p[2];
+                    if (pipe(p) != 0 || Fill(p[1]) == 0)
+                        return 10;
+                    fd = p[1];
+                    keep = p[0];
+                } else if (kind == Terminal) {
+                    keep = posix_openpt(O_RDWR | O_NOCTTY);
+                    if (keep < 0 || grantpt(keep) != 0 || unlockpt(keep) != 0)
+                        return 10;
+                    fd = open(ptsname(keep), O_WRONLY | O_NOCTTY);
+                } else {
+                    char name[] = "/tmp/pelmor-errstream.XXXXXX";
+                    fd = mkstemp(name);
+                    unlink(name);
+                }
+                if (fd < 0)
+                    return 11;
+                struct stat before {};
+                fstat(fd, &before);
+                const int other = dup(fd); // the old description, as another user holds it
+                TErrorStream(kBudget, fd).NeverBlock();
+                struct stat after {};
+                fstat(fd, &after);
+                const bool nonBlocking = fcntl(fd, F_GETFL) & O_NONBLOCK;
+                if (after.st_dev != before.st_dev || after.st_ino != before.st_ino)
+                    return 12;
+                if (fcntl(other, F_GETFL) & O_NONBLOCK)
+                    return 13;
+                if (nonBlocking != (kind != File))
+                    return 14;
+                if (kind == Pipe && (write(fd, "x", 1) != -1 || errno != EAGAIN))
+                    return 15;
+                close(keep);
+                return 0;
+            },
+            kHangMs);
+        EXPECT_TRUE(ExitedZero(status));
+    }
 }

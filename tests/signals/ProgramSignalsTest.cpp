@@ -401,6 +401,24 @@ void WaitClosedBy(const TSimDevice &d) {
     ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().HostCloses > 0; }, kLimit));
 }
 
+// The programmer answers the upgrade tool with an error status, which the
+// tool shows in an error box. Until the tool has taken the probe reply it
+// ignores other frames: sent again until a box shows (one more may come
+// while that is seen).
+void ShowAnErrorBox(const TProgramRun &run, TSimDevice &d) {
+    ASSERT_TRUE(
+        d.WaitFor([](const TSimDevice &x) { return x.Counters().Replies > 0 && !x.Sending(); }, kLimit));
+    const uint8_t request[] = {0xB7, 0x00, 0x20, kPacketMarker, 0x00, 0x0F};
+    const auto frame = SimFrame(SimStatusReply(request, 0x2C));
+    ASSERT_TRUE(Within([&] {
+        if (!run.Dialogs().empty())
+            return true;
+        if (!d.Sending())
+            d.SendRaw(frame);
+        return false;
+    })) << "no box";
+}
+
 std::string ProgramName(const ::testing::TestParamInfo<TProgram> &info) {
     return info.param.Name;
 }
@@ -523,27 +541,15 @@ TEST(GangProgramSignals, TheTextOfABoxOpenWhenTheSignalCameGoesToStderr) {
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
 }
 
-// The programmer answers the upgrade tool with an error status, which the
-// tool shows in an error box; the signal comes while it is open.
+// The upgrade tool shows an error the programmer reported; the signal comes
+// while its box is open.
 TEST(UpgradeProgramSignals, TheTextOfABoxOpenWhenTheSignalCameGoesToStderr) {
     TSimGang gang(1);
     TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
     run.Start();
     ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
     TSimDevice &d = gang.Device(0);
-    ASSERT_TRUE(
-        d.WaitFor([](const TSimDevice &x) { return x.Counters().Replies > 0 && !x.Sending(); }, kLimit));
-    // Until the tool has taken the probe reply it ignores other frames: sent
-    // again until a box shows (one more may come while that is seen).
-    const uint8_t request[] = {0xB7, 0x00, 0x20, kPacketMarker, 0x00, 0x0F};
-    const auto frame = SimFrame(SimStatusReply(request, 0x2C));
-    ASSERT_TRUE(Within([&] {
-        if (!run.Dialogs().empty())
-            return true;
-        if (!d.Sending())
-            d.SendRaw(frame);
-        return false;
-    }));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, d));
     ASSERT_EQ(run.Dialogs()[0].second, "编程过程出错，数据无法写入！");
 
     run.Signal(SIGHUP);
@@ -552,37 +558,85 @@ TEST(UpgradeProgramSignals, TheTextOfABoxOpenWhenTheSignalCameGoesToStderr) {
     EXPECT_FALSE(fs::exists(LockOf(d)));
 }
 
-class FullStderrProgram : public ::testing::TestWithParam<TProgram> {};
+namespace {
 
-// Stderr is a pipe whose reader does not read, and it is full: what the close
-// says there cannot hold it; the program closes and ends as it would.
-TEST_P(FullStderrProgram, AStderrNobodyReadsDoesNotHoldTheClose) {
-    TSimGang gang(GetParam().Devices);
-    TProgramRun run(GetParam().Exe, gang);
-    int p[2];
-    ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-    run.Start(TStart{.Stderr = p[1]});
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, gang.Size()));
-    // Filled through a description of its own: the program's stays blocking.
-    const std::string own = "/proc/self/fd/" + std::to_string(p[1]);
-    const int filler = open(own.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(filler, 0);
-    const std::string block(4096, '#');
-    while (write(filler, block.data(), block.size()) > 0) {
+// A pipe for a program's stderr whose reader, kept here, never reads.
+class TStuckStderr {
+public:
+    TStuckStderr() {
+        if (pipe2(End, O_CLOEXEC) != 0)
+            End[0] = End[1] = -1;
     }
-    while (write(filler, "#", 1) == 1) {
+    ~TStuckStderr() {
+        for (int fd : End)
+            if (fd >= 0)
+                close(fd);
     }
-    close(filler);
-    close(p[1]);
+    int WriteEnd() const { return End[1]; }
+
+    // Fills it, through a description of its own, so that the program's stays
+    // blocking; the write end here is closed then.
+    bool Fill() {
+        const std::string own = "/proc/self/fd/" + std::to_string(End[1]);
+        const int filler = open(own.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (filler < 0)
+            return false;
+        const std::string block(4096, '#');
+        while (write(filler, block.data(), block.size()) > 0) {
+        }
+        while (write(filler, "#", 1) == 1) {
+        }
+        const bool full = write(filler, "#", 1) < 0 && errno == EAGAIN;
+        close(filler);
+        close(End[1]);
+        End[1] = -1;
+        return full;
+    }
+
+private:
+    int End[2];
+};
+
+} // namespace
+
+// Stderr is a full pipe nobody reads, and the log at close fails: neither the
+// program's texts (the closing line, the box's) nor the toolkit's own
+// warnings on showing the box hold the close; it ends as it would.
+TEST(GangProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    TSimGang gang(4);
+    TProgramRun run(PELMOR_VLT_EXE, gang);
+    TStuckStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    run.Start(TStart{.Stderr = err.WriteEnd()});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
+    fs::remove_all(run.Dir / "Log");
+    std::ofstream(run.Dir / "Log") << "not a folder\n";
+    ASSERT_TRUE(err.Fill());
 
     run.Signal(SIGTERM);
-    const auto normal = EndedNormally(run);
-    close(p[0]);
-    ASSERT_TRUE(normal);
-    for (size_t i = 0; i < gang.Size(); ++i) {
+    ASSERT_TRUE(EndedNormally(run));
+    ASSERT_EQ(run.Dialogs().size(), 1u);
+    for (size_t i = 0; i < 4; ++i) {
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
         EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, FullStderrProgram, ::testing::ValuesIn(kPrograms), ProgramName);
+// The same for the upgrade tool, with its error box open when the signal
+// comes.
+TEST(UpgradeProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TStuckStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    run.Start(TStart{.Stderr = err.WriteEnd()});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
+    ASSERT_TRUE(err.Fill());
+
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+    EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
+}
