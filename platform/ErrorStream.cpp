@@ -119,19 +119,19 @@ bool TErrorStream::Write(std::string_view text) {
     return done == text.size();
 }
 
-void TErrorStream::NeverBlock() {
+void NeverBlockOn(int fd) {
     struct stat was {};
-    const int flags = ::fcntl(Fd, F_GETFL);
-    if (flags < 0 || (flags & O_NONBLOCK) || ::fstat(Fd, &was) != 0 ||
-        !(S_ISFIFO(was.st_mode) || ::isatty(Fd)))
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_NONBLOCK) || ::fstat(fd, &was) != 0 ||
+        !(S_ISFIFO(was.st_mode) || ::isatty(fd)))
         return;
-    const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
     // A FIFO whose reader is gone refuses (ENXIO): its writes fail at once.
     const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
     if (own < 0)
         return;
     struct stat now {};
     if (::fstat(own, &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino)
-        ::dup2(own, Fd);
+        ::dup2(own, fd);
     ::close(own);
 }

@@ -10,6 +10,16 @@
 #include <chrono>
 #include <string_view>
 
+// From now on no write to the descriptor waits, those of the toolkit and the
+// libraries included: their messages would otherwise block the program in a
+// full pipe nobody reads, past every signal. A pipe, FIFO or terminal gets a
+// non-blocking open file description of its own, opened again through /proc;
+// whoever else shares the old one (the parent, a launcher) keeps it as it
+// was. A regular file never blocks; what cannot be opened again (a socket, or
+// anything without /proc) stays as it is. Writes that meet a full stream then
+// fail at once; TErrorStream still waits its budget. Made at start, in main.
+void NeverBlockOn(int fd);
+
 class TErrorStream {
 public:
     explicit TErrorStream(std::chrono::milliseconds budget, int fd = 2);
@@ -19,14 +29,6 @@ public:
     bool Write(std::string_view text);
     // The budget is spent: further texts are dropped.
     bool Stuck() const { return Spent >= Budget; }
-
-    // From now on no write to the descriptor waits, those of the toolkit and
-    // the libraries included (their messages would otherwise block in a full
-    // pipe): a pipe, FIFO or terminal gets a non-blocking open file description
-    // of its own, opened again through /proc; whoever else shares the old one
-    // keeps it as it was. A regular file never blocks; what cannot be opened
-    // again (a socket) stays as it is. Write above still waits its budget.
-    void NeverBlock();
 
 private:
     std::chrono::nanoseconds Budget;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "app/VltProgram.h"
 #include "app/qt/MainWindow.h"
@@ -14,6 +15,7 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/SignalClose.h"
 #include "platform/Clock.h"
+#include "platform/ErrorStream.h"
 #include "platform/ProcessSignals.h"
 #include "platform/StandardDescriptors.h"
 
@@ -21,6 +23,8 @@ int main(int argc, char **argv) {
     // Before anything opens a descriptor: a serial port must not become stderr.
     if (!FillClosedStandardDescriptors())
         return 1;
+    // A full stderr nobody reads must not hold the program.
+    NeverBlockOn(STDERR_FILENO);
 
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();

@@ -43,9 +43,6 @@ void SignalClose::Read() {
     while (const auto s = Signals.Next()) {
         if (First == 0) {
             First = *s;
-            // Nobody may be reading it: from here on, neither our texts nor
-            // the toolkit's warnings may wait for a reader.
-            Errors.NeverBlock();
             ToErrorStream(ProgramName().toStdString() + ": " + strsignal(*s) + ": closing\n");
             qApp->installEventFilter(this);
             Retry.start(0);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <unistd.h>
 
 #include "forms/qt/QtDialogs.h"
 #include "forms/qt/QtEventQueue.h"
@@ -11,6 +12,7 @@
 #include "fwupgrade/qt/AboutDialog.h"
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
+#include "platform/ErrorStream.h"
 #include "platform/ProcessSignals.h"
 #include "platform/StandardDescriptors.h"
 
@@ -18,6 +20,8 @@ int main(int argc, char **argv) {
     // Before anything opens a descriptor: a serial port must not become stderr.
     if (!FillClosedStandardDescriptors())
         return 1;
+    // A full stderr nobody reads must not hold the program.
+    NeverBlockOn(STDERR_FILENO);
 
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();

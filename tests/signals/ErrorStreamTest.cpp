@@ -186,7 +186,7 @@ TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
                 struct stat before {};
                 fstat(fd, &before);
                 const int other = dup(fd); // the old description, as another user holds it
-                TErrorStream(kBudget, fd).NeverBlock();
+                NeverBlockOn(fd);
                 struct stat after {};
                 fstat(fd, &after);
                 const bool nonBlocking = fcntl(fd, F_GETFL) & O_NONBLOCK;
