@@ -1,10 +1,47 @@
 #include "platform/ProcessSignals.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <optional>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
+
+namespace {
+
+// The threads of this process, from /proc; nothing when it cannot be read.
+std::optional<size_t> RunningThreads() {
+    DIR *tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return std::nullopt;
+    size_t count = 0;
+    while (const dirent *e = ::readdir(tasks))
+        if (e->d_name[0] != '.')
+            ++count;
+    ::closedir(tasks);
+    return count;
+}
+
+// A thread that runs already keeps the signals unblocked: one sent to the
+// program could land there and end it at once, with no close, its ports held.
+// This happens only where the toolkit starts threads (on a real display, not
+// offscreen), so it is refused here, whatever the display. Without /proc the
+// threads cannot be counted and the setup goes on.
+void RefuseAfterAThread() {
+    const auto threads = RunningThreads();
+    if (!threads || *threads <= 1)
+        return;
+    std::fprintf(stderr,
+                 "TEndSignals: made with %zu threads running; the end signals must be blocked before any "
+                 "thread starts (first thing in main, before the toolkit)\n",
+                 *threads);
+    std::abort();
+}
+
+} // namespace
 
 void IgnoreWriteSignals() {
     struct sigaction ignore {};
@@ -15,6 +52,7 @@ void IgnoreWriteSignals() {
 }
 
 TEndSignals::TEndSignals() {
+    RefuseAfterAThread();
     sigset_t set, old;
     sigemptyset(&set);
     for (int s : {SIGTERM, SIGHUP, SIGINT}) {

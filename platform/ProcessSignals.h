@@ -11,7 +11,8 @@
 void IgnoreWriteSignals();
 
 // SIGTERM, SIGHUP and SIGINT blocked in the calling thread (and so in every
-// thread it starts later) and readable from Fd(). A signal that was ignored
+// thread it starts later) and readable from Fd(). Made while another thread
+// runs, it says so on stderr and aborts the program. A signal that was ignored
 // when the program started (nohup, a background job) stays ignored. Without a
 // descriptor (Fd() < 0) nothing is blocked: the signals end the program as
 // they did.

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 #include "app/VltProgram.h"
 #include "app/qt/MainWindow.h"
@@ -13,11 +15,20 @@
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/SignalClose.h"
 #include "platform/Clock.h"
+#include "platform/ErrorStream.h"
 #include "platform/ProcessSignals.h"
 #include "platform/ProcessUmask.h"
+#include "platform/StandardDescriptors.h"
 
 int main(int argc, char **argv) {
+    // Before anything opens a descriptor: a serial port must not become stderr.
+    if (!FillClosedStandardDescriptors())
+        return 1;
+    // A full stderr nobody reads must not hold the program.
+    NeverBlockOn(STDERR_FILENO);
+    // Read while no other thread could change it meanwhile.
     ReadUmaskAtStart();
+
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;
@@ -32,9 +43,11 @@ int main(int argc, char **argv) {
     SignalClose signalClose(endSignals, windows.Main());
     // The log at close could not be written and the program ends anyway:
     // the panel goes to the error stream rather than nowhere.
-    signalClose.OnRefused = [&windows] {
+    signalClose.OnRefused = [&windows, &signalClose] {
+        std::string panel;
         for (const auto &line : windows.Program().Form().InfoMemo.Lines)
-            std::fprintf(stderr, "%s\n", line.c_str());
+            panel += line + "\n";
+        signalClose.ToErrorStream(panel);
     };
     windows.Main().show();
     if (quitAfter >= 0)

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/ProcessSignals.h"
 
@@ -17,22 +17,18 @@ namespace {
 constexpr int kMaxTries = 50;
 constexpr int kRetryMs = 10;
 constexpr int kMaxPopups = 16;
+// What the close says on the error stream may wait this long in all for a
+// reader that does not read; the rest is dropped.
+constexpr std::chrono::milliseconds kErrorStreamBudget{2000};
 
 QByteArray ProgramName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toLocal8Bit();
 }
 
-// What a dismissed dialog said, so that it is not lost with it.
-void Report(const QDialog &d) {
-    QString what = d.windowTitle();
-    if (const auto *box = qobject_cast<const QMessageBox *>(&d))
-        what += ": " + box->text();
-    std::fprintf(stderr, "%s: dismissed: %s\n", ProgramName().constData(), what.toLocal8Bit().constData());
-}
-
 } // namespace
 
-SignalClose::SignalClose(TEndSignals &ends, QWidget &window) : Signals(ends), Window(window) {
+SignalClose::SignalClose(TEndSignals &ends, QWidget &window)
+    : Signals(ends), Window(window), Errors(kErrorStreamBudget) {
     Retry.setSingleShot(true);
     connect(&Retry, &QTimer::timeout, this, [this] { Step(); });
     if (Signals.Fd() < 0)
@@ -47,8 +43,7 @@ void SignalClose::Read() {
     while (const auto s = Signals.Next()) {
         if (First == 0) {
             First = *s;
-            std::fprintf(stderr, "%s: %s: closing\n", ProgramName().constData(), strsignal(*s));
-            std::fflush(stderr);
+            ToErrorStream(ProgramName().toStdString() + ": " + strsignal(*s) + ": closing\n");
             qApp->installEventFilter(this);
             Retry.start(0);
         } else if (Closing) {
@@ -75,6 +70,18 @@ void SignalClose::Step() {
     if (!closed && OnRefused)
         OnRefused();
     Finish(closed ? 0 : 1);
+}
+
+void SignalClose::ToErrorStream(std::string_view text) {
+    Errors.Write(text);
+}
+
+// What a dismissed dialog said, so that it is not lost with it.
+void SignalClose::Report(const QDialog &d) {
+    QString what = d.windowTitle();
+    if (const auto *box = qobject_cast<const QMessageBox *>(&d))
+        what += ": " + box->text();
+    ToErrorStream(ProgramName().toStdString() + ": dismissed: " + what.toLocal8Bit().toStdString() + "\n");
 }
 
 bool SignalClose::DismissOpen(bool report) {
@@ -118,7 +125,6 @@ void SignalClose::Finish(int code) {
     if (Ended)
         return;
     Ended = true;
-    std::fflush(stderr);
     if (End)
         End(code);
     else

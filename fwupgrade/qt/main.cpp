@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <unistd.h>
 
 #include "forms/qt/QtDialogs.h"
 #include "forms/qt/QtEventQueue.h"
@@ -11,11 +12,20 @@
 #include "fwupgrade/qt/AboutDialog.h"
 #include "fwupgrade/qt/ApplicationTitle.h"
 #include "fwupgrade/qt/FwUpgradeWindow.h"
+#include "platform/ErrorStream.h"
 #include "platform/ProcessSignals.h"
 #include "platform/ProcessUmask.h"
+#include "platform/StandardDescriptors.h"
 
 int main(int argc, char **argv) {
+    // Before anything opens a descriptor: a serial port must not become stderr.
+    if (!FillClosedStandardDescriptors())
+        return 1;
+    // A full stderr nobody reads must not hold the program.
+    NeverBlockOn(STDERR_FILENO);
+    // Read while no other thread could change it meanwhile.
     ReadUmaskAtStart();
+
     // Before the toolkit starts any thread: they all inherit the mask.
     IgnoreWriteSignals();
     TEndSignals endSignals;

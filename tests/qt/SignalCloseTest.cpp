@@ -4,11 +4,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
 #include <unistd.h>
 
 #include "forms/qt/SignalClose.h"
@@ -33,6 +40,45 @@ protected:
 
 void SendSignal(int s) {
     QTimer::singleShot(0, [s] { kill(getpid(), s); });
+}
+
+// The error stream sent to a file while it lives; Said() is what the program
+// said there, its own lines only (the toolkit's warnings left out).
+class TCapturedStderr {
+public:
+    TCapturedStderr() {
+        char name[] = "/tmp/pelmor-stderr.XXXXXX";
+        const int fd = mkstemp(name);
+        Path = name;
+        Saved = dup(STDERR_FILENO);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+    }
+    ~TCapturedStderr() {
+        dup2(Saved, STDERR_FILENO);
+        close(Saved);
+        unlink(Path.c_str());
+    }
+    QString Said() const {
+        std::ifstream in(Path, std::ios::binary);
+        const std::string all((std::istreambuf_iterator<char>(in)), {});
+        const std::string prefix =
+            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString() + ": ";
+        std::string own;
+        size_t from = 0;
+        for (size_t at; (at = all.find('\n', from)) != std::string::npos; from = at + 1)
+            if (all.compare(from, prefix.size(), prefix) == 0)
+                own += all.substr(from, at + 1 - from);
+        return QString::fromStdString(own);
+    }
+
+private:
+    std::string Path;
+    int Saved = -1;
+};
+
+QString Said(const QString &what) {
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName() + ": " + what + "\n";
 }
 
 // A box as the dialogs port shows it: modal, its own loop.
@@ -99,6 +145,7 @@ private slots:
     }
     void aBoxOpenWhenTheSignalComesIsDismissedAndTheHandlerEndsFirst() {
         QFETCH(int, signal);
+        TCapturedStderr err;
         TestWindow window;
         window.show();
         SignalClose closer(Ends, window);
@@ -116,11 +163,14 @@ private slots:
         QCOMPARE(window.Closes, 1);
         QVERIFY(!window.isVisible());
         QCOMPARE(closer.Signal(), signal);
+        QCOMPARE(err.Said(), Said(QString(strsignal(signal)) + ": closing") +
+                                 Said("dismissed: Error: Please load Object File!"));
     }
 
     // The close opens a box (the log could not be written): nobody is there
     // to answer it, so it goes and the close goes on.
     void aBoxTheCloseOpensDoesNotHoldIt() {
+        TCapturedStderr err;
         TestWindow window;
         window.show();
         SignalClose closer(Ends, window);
@@ -134,6 +184,7 @@ private slots:
         QCOMPARE(RunUntilEnd(closer), 0);
         QVERIFY(afterBox);
         QVERIFY(!window.isVisible());
+        QCOMPARE(err.Said(), Said("Terminated: closing") + Said("dismissed: Error: Write Log File error!"));
     }
 
     // The window stays open (its log could not be written): the program ends

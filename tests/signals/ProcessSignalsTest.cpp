@@ -10,7 +10,9 @@
 #include <iterator>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,31 +22,11 @@
 #include "platform/Errors.h"
 #include "platform/ProcessSignals.h"
 #include "state/LineFile.h"
+#include "tests/signals/ChildProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs body in a child and returns its wait status. The body returns the
-// child's exit code; it reports its own findings on stderr.
-int InChild(const std::function<int()> &body) {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = -1;
-    if (pid > 0)
-        waitpid(pid, &status, 0);
-    return status;
-}
-
-::testing::AssertionResult ExitedZero(int status) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        return ::testing::AssertionSuccess();
-    if (WIFSIGNALED(status))
-        return ::testing::AssertionFailure() << "killed by " << strsignal(WTERMSIG(status));
-    return ::testing::AssertionFailure() << "exit status " << WEXITSTATUS(status);
-}
 
 struct TTempDir {
     fs::path Path;
@@ -173,4 +155,57 @@ TEST(ProcessSignals, EndSignalsAreReadFromTheDescriptorAndAnIgnoredOneStaysIgnor
         });
         EXPECT_TRUE(ExitedZero(status));
     }
+}
+
+// Made while a second thread runs (the toolkit's, on a real display), the
+// setup could not keep the signals from that thread: it refuses, on stderr,
+// and ends the program before anything runs on that order.
+TEST(ProcessSignals, MadeWhileAnotherThreadRunsItRefusesLoudly) {
+    TTempDir dir;
+    const fs::path err = dir.Path / "stderr.txt";
+    const int status = InChild([&] {
+        const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, STDERR_FILENO);
+        int gate[2];
+        if (pipe(gate) != 0)
+            return 10;
+        std::thread waiting([&] {
+            char c;
+            (void)!read(gate[0], &c, 1);
+        });
+        {
+            TEndSignals ends;
+            std::fprintf(stderr, "made, descriptor %d\n", ends.Fd());
+        }
+        close(gate[1]);
+        waiting.join();
+        return 0;
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << DescribeStatus(status);
+    const std::string text = FileText(err);
+    EXPECT_NE(
+        text.find("TEndSignals: made with 2 threads running; the end signals must be blocked before any "
+                  "thread starts"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("made, descriptor"), std::string::npos) << text;
+}
+
+// Without /proc the threads cannot be counted: the setup is made all the same
+// (main makes it before any thread anyway) rather than refusing to start.
+TEST(ProcessSignals, WithoutProcTheSetupIsMade) {
+    const int status = InChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+            return 10;
+        if (access("/proc/self/task", F_OK) == 0)
+            return 11;
+        TEndSignals ends;
+        if (ends.Fd() < 0)
+            return 12;
+        kill(getpid(), SIGTERM);
+        const auto s = ends.Next();
+        return s && *s == SIGTERM ? 0 : 13;
+    });
+    EXPECT_TRUE(ExitedZero(status));
 }

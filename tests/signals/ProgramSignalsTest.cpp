@@ -1,5 +1,9 @@
 // The built programs, started offscreen against simulated programmers, asked
-// to end by a signal: each closes as its window's close does and ends.
+// to end by a signal: each closes as its window's close does and ends. They
+// run with two test plugins (tests/signals/plugins): a thread such as a real
+// display's connection starts, so that signals blocked too late show here as
+// they would there, and a report of the dialogs that show, so that a test can
+// send its signal while one is open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,13 +15,16 @@
 #include <fstream>
 #include <iterator>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "protocol/Frame.h"
 #include "serial/UucpLock.h"
 #include "tools/devsim/SimDevice.h"
+#include "tools/devsim/SimPackets.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -66,6 +73,17 @@ std::vector<fs::path> LogFiles(const fs::path &dir) {
     return out;
 }
 
+// How a program is started, besides the usual.
+struct TStart {
+    // Descriptors 0 to 2 closed, as some service managers and launchers do.
+    bool StandardClosed = false;
+    // This descriptor as stderr, instead of the file Stderr() reads.
+    int Stderr = -1;
+    rlim_t FileSizeLimit = RLIM_INFINITY;
+    // The caption of a button pressed once it can be (UTF-8), as the operator would.
+    const char *Press = nullptr;
+};
+
 // One program copied into a folder of its own (the gang programmer keeps its
 // "Log" beside itself) and run there against the devices' map.
 class TProgramRun {
@@ -90,18 +108,24 @@ public:
         fs::remove_all(Dir);
     }
 
-    void Start() {
+    void Start(const TStart &how = {}) {
         const std::string map = (Dir / "devices.map").string();
         const std::string err = (Dir / "stderr.txt").string();
+        const std::string dialogs = (Dir / "dialogs.txt").string();
         std::fflush(nullptr);
         Pid = fork();
         ASSERT_GE(Pid, 0);
         if (Pid == 0) {
-            const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fd =
+                how.Stderr >= 0 ? how.Stderr : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(fd, STDERR_FILENO);
             const int null = open("/dev/null", O_RDWR);
             dup2(null, STDIN_FILENO);
             dup2(null, STDOUT_FILENO);
+            if (how.FileSizeLimit != RLIM_INFINITY) {
+                const rlimit size{how.FileSizeLimit, how.FileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &size);
+            }
             // As from a terminal: a test run in the background starts with
             // SIGINT ignored, which the program would keep.
             sigset_t none;
@@ -112,7 +136,17 @@ public:
             setenv("PELMOR_SERIAL_MAP", map.c_str(), 1);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             setenv("LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP, 1);
-            chdir(Dir.c_str());
+            setenv("QT_PLUGIN_PATH", PELMOR_TEST_PLUGIN_PATH, 1);
+            setenv("QT_QPA_GENERIC_PLUGINS", "pelmordisplaythread,pelmordialogwatch,pelmorbuttonpress", 1);
+            setenv("PELMOR_DIALOG_WATCH", dialogs.c_str(), 1);
+            if (how.Press)
+                setenv("PELMOR_PRESS_BUTTON", how.Press, 1);
+            setenv("XDG_RUNTIME_DIR", Dir.c_str(), 1); // else the toolkit warns on stderr
+            if (chdir(Dir.c_str()) != 0)
+                _exit(126);
+            if (how.StandardClosed)
+                for (int n = 0; n <= 2; ++n)
+                    close(n);
             execl(Exe.c_str(), Exe.c_str(), static_cast<char *>(nullptr));
             _exit(127);
         }
@@ -120,7 +154,20 @@ public:
         ASSERT_GE(PidFd, 0);
     }
 
-    void Signal(int s) { ASSERT_EQ(kill(Pid, s), 0); }
+    void Signal(int s) { ASSERT_EQ(syscall(SYS_pidfd_send_signal, PidFd, s, nullptr, 0), 0); }
+
+    // Whether it ended, without waiting (it is not reaped).
+    bool HasEnded() const {
+        pollfd p{PidFd, POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    }
+
+    // Where its descriptor n leads.
+    std::string Descriptor(int n) const {
+        std::error_code ec;
+        const auto to = fs::read_symlink("/proc/" + std::to_string(Pid) + "/fd/" + std::to_string(n), ec);
+        return ec ? "(closed)" : to.string();
+    }
 
     // The wait status once it ended; -1 when it did not within the limit.
     int Ended() {
@@ -134,6 +181,21 @@ public:
     }
 
     std::string Stderr() const { return FileText(Dir / "stderr.txt"); }
+
+    // The dialogs that showed, oldest first: title and text.
+    std::vector<std::pair<std::string, std::string>> Dialogs() const {
+        std::vector<std::pair<std::string, std::string>> out;
+        const std::string text = FileText(Dir / "dialogs.txt");
+        size_t from = 0;
+        for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+            const std::string line = text.substr(from, at - from);
+            const size_t tab = line.find('\t');
+            std::string said = tab == std::string::npos ? "" : line.substr(tab + 1);
+            std::replace(said.begin(), said.end(), '\x1F', '\n');
+            out.emplace_back(line.substr(0, tab), said);
+        }
+        return out;
+    }
 
     fs::path Dir;
 
@@ -159,26 +221,39 @@ std::string Describe(int status) {
     return ::testing::AssertionFailure() << Describe(status) << "\n" << run.Stderr();
 }
 
-// Every device probed and its port locked by the program.
-void WaitConnectedAndLocked(TSimGang &gang, size_t count) {
+// Waits for the end of a program whose close was refused (its log at close
+// could not be written): status 1, not a kill.
+::testing::AssertionResult EndedRefused(TProgramRun &run) {
+    const int status = run.Ended();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 1)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Describe(status) << "\n" << run.Stderr();
+}
+
+// Every device probed and its port locked by the program, which is still
+// running then (one that ended at start says why on stderr).
+void WaitConnectedAndLocked(const TProgramRun &run, TSimGang &gang, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const TSimDevice &d = gang.Device(i);
-        ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().Probes > 0; }, kLimit)) << i;
-        ASSERT_TRUE(Within([&] { return fs::exists(LockOf(d)); })) << LockOf(d);
+        ASSERT_TRUE(Within([&] {
+            return run.HasEnded() || (d.Counters().Probes > 0 && fs::exists(LockOf(d)));
+        })) << "device "
+            << i << " not probed or not locked";
+        ASSERT_FALSE(run.HasEnded()) << "ended at start:\n" << run.Stderr();
     }
 }
 
-// Stand-alone runs on every channel until the program has counted 2000
-// results, which it marks by saving the panel beside itself: then every
-// probe reply before them is in the panel too. That file is removed again.
-void RunUntilTheResultLog(TSimGang &gang, const fs::path &dir) {
+// Stand-alone runs on every channel until `done` holds; then every channel
+// has sent all it was asked to.
+void RunStandAloneUntil(TSimGang &gang, const std::function<bool()> &done, const char *what) {
     // Runs that come before a channel is connected are not counted: half as
-    // many again as needed, 25 per write, at most one write on its way.
+    // many again as 2000 results need, 25 per write, at most one write on its
+    // way.
     constexpr size_t kWritesPerDevice = 30;
     const std::vector<uint8_t> runs(25, 6);
     std::vector<size_t> writes(gang.Size());
     ASSERT_TRUE(Within([&] {
-        if (!LogFiles(dir).empty())
+        if (done())
             return true;
         for (size_t i = 0; i < gang.Size(); ++i)
             if (writes[i] < kWritesPerDevice && !gang.Device(i).Sending()) {
@@ -186,11 +261,46 @@ void RunUntilTheResultLog(TSimGang &gang, const fs::path &dir) {
                 ++writes[i];
             }
         return false;
-    })) << "no log after 2000 results";
+    })) << what;
     for (size_t i = 0; i < gang.Size(); ++i)
         ASSERT_TRUE(gang.Device(i).WaitFor([](const TSimDevice &x) { return !x.Sending(); }, kLimit));
+}
+
+// Stand-alone runs until the program has counted 2000 results, which it
+// marks by saving the panel beside itself: then every probe reply before
+// them is in the panel too. That file is removed again.
+void RunUntilTheResultLog(TSimGang &gang, const fs::path &dir) {
+    ASSERT_NO_FATAL_FAILURE(RunStandAloneUntil(
+        gang, [&] { return !LogFiles(dir).empty(); }, "no log after 2000 results"));
     for (const auto &f : LogFiles(dir))
         fs::remove(f);
+}
+
+// What a program says on stderr when a signal closes it: that it closes,
+// then what each dialog that showed said (several open at once are
+// dismissed in no set order). The toolkit's own warnings there are left out.
+::testing::AssertionResult SaidClosingAndDismissed(const TProgramRun &run, const std::string &program,
+                                                   int signal) {
+    std::vector<std::string> want{program + ": " + strsignal(signal) + ": closing"};
+    // A text of several lines: its first is on the line that names the box.
+    for (const auto &[title, text] : run.Dialogs())
+        want.push_back(program + ": dismissed: " + title +
+                       (text.empty() ? "" : ": " + text.substr(0, text.find('\n'))));
+    const std::string all = run.Stderr();
+    std::vector<std::string> said;
+    size_t from = 0;
+    for (size_t at; (at = all.find('\n', from)) != std::string::npos; from = at + 1)
+        if (all.compare(from, program.size() + 2, program + ": ") == 0)
+            said.push_back(all.substr(from, at - from));
+    if (!said.empty() && said[0] == want[0]) {
+        std::sort(said.begin() + 1, said.end());
+        std::sort(want.begin() + 1, want.end());
+    }
+    if (said == want)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "stderr:\n"
+                                         << all << "\nwanted:\n"
+                                         << ::testing::PrintToString(want);
 }
 
 bool HasLine(const std::vector<std::string> &lines, const std::string &part) {
@@ -208,11 +318,12 @@ TEST_P(GangProgramSignal, ClosesAsTheWindowDoes) {
     TSimGang gang(4);
     TProgramRun run(PELMOR_VLT_EXE, gang);
     run.Start();
-    WaitConnectedAndLocked(gang, 4);
-    RunUntilTheResultLog(gang, run.Dir);
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
 
     run.Signal(GetParam());
     ASSERT_TRUE(EndedNormally(run));
+    EXPECT_TRUE(SaidClosingAndDismissed(run, "Pelmor200VLT", GetParam()));
 
     const auto logs = LogFiles(run.Dir / "Log");
     ASSERT_EQ(logs.size(), 1u) << run.Stderr();
@@ -238,15 +349,19 @@ TEST(GangProgramSignals, ABoxOpenedByTheCloseDoesNotHoldTheProgram) {
     TSimGang gang(4);
     TProgramRun run(PELMOR_VLT_EXE, gang);
     run.Start();
-    WaitConnectedAndLocked(gang, 4);
-    RunUntilTheResultLog(gang, run.Dir);
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
     fs::remove_all(run.Dir / "Log");
     std::ofstream(run.Dir / "Log") << "not a folder\n";
 
     run.Signal(SIGTERM);
-    const int status = run.Ended();
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << Describe(status) << "\n" << run.Stderr();
-    EXPECT_NE(run.Stderr().find("Write Log File error!"), std::string::npos) << run.Stderr();
+    ASSERT_TRUE(EndedRefused(run));
+    const auto dialogs = run.Dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    const std::string box = "Write Log File error!\n" + (run.Dir / "Log").string() + "/VLT_";
+    EXPECT_EQ(dialogs[0].second.rfind(box, 0), 0u) << dialogs[0].second;
+    EXPECT_NE(run.Stderr().find(box), std::string::npos) << run.Stderr();
+    EXPECT_TRUE(SaidClosingAndDismissed(run, "Pelmor200VLT", SIGTERM));
     for (size_t i = 0; i < 4; ++i)
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
 }
@@ -258,13 +373,292 @@ TEST_P(UpgradeProgramSignal, ClosesItsPort) {
     TSimGang gang(1);
     TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
     run.Start();
-    WaitConnectedAndLocked(gang, 1);
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
 
     run.Signal(GetParam());
     ASSERT_TRUE(EndedNormally(run));
+    EXPECT_TRUE(SaidClosingAndDismissed(run, "PelmorFwUpgrade", GetParam()));
     EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
     EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(EndSignals, UpgradeProgramSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
                          [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
+
+namespace {
+
+struct TProgram {
+    const char *Name;
+    const char *Exe;
+    size_t Devices;
+};
+
+void PrintTo(const TProgram &p, std::ostream *os) {
+    *os << p.Name;
+}
+
+const TProgram kPrograms[] = {{"Pelmor200VLT", PELMOR_VLT_EXE, 4},
+                              {"PelmorFwUpgrade", PELMOR_FWUPGRADE_EXE, 1}};
+
+// Every byte the device got belongs to a frame it decoded and took: nothing
+// else the program wrote (a message for stderr, say) went to the device.
+::testing::AssertionResult OnlyFramesReached(const TSimDevice &d) {
+    const auto packets = d.ReceivedPackets();
+    if (d.PacketCount() != packets.size())
+        return ::testing::AssertionFailure() << "too many packets to account for";
+    uint64_t framed = 0;
+    for (const auto &p : packets)
+        framed += SimFrame(p.Bytes).size();
+    const auto c = d.Counters();
+    if (c.BadFrames == 0 && c.BytesIn == framed)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << c.BytesIn << " bytes in, " << framed << " of them in "
+                                         << packets.size() << " frames, " << c.BadFrames << " bad frames";
+}
+
+// Waits until the device saw the program close its port.
+void WaitClosedBy(const TSimDevice &d) {
+    ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().HostCloses > 0; }, kLimit));
+}
+
+// The operator starts an upgrade ("下载更新", pressed once the programmer is
+// found) and the programmer fails its first block, which the tool shows in
+// an error box.
+const TStart kUpgradeThatFails{.Press = "下载更新"};
+
+void ShowAnErrorBox(const TProgramRun &run, TSimDevice &d) {
+    ASSERT_TRUE(Within([&] { return !run.Dialogs().empty(); })) << "no box";
+    ASSERT_EQ(d.Counters().Probes, 1u);
+}
+
+std::string ProgramName(const ::testing::TestParamInfo<TProgram> &info) {
+    return info.param.Name;
+}
+
+} // namespace
+
+class StandardClosedProgram : public ::testing::TestWithParam<TProgram> {};
+
+// Started with descriptors 0 to 2 closed, the program takes them before its
+// ports, so nothing it says on stderr reaches a programmer: each device got
+// the protocol's frames and nothing else, through the whole run and close.
+TEST_P(StandardClosedProgram, NothingButTheProtocolReachesTheDevices) {
+    TSimGang gang(GetParam().Devices);
+    TProgramRun run(GetParam().Exe, gang);
+    run.Start(TStart{.StandardClosed = true});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, gang.Size()));
+    for (int n = 0; n <= 2; ++n)
+        EXPECT_EQ(run.Descriptor(n), "/dev/null") << n;
+
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        WaitClosedBy(gang.Device(i));
+        EXPECT_GT(gang.Device(i).Counters().Probes, 0u) << i;
+        EXPECT_TRUE(OnlyFramesReached(gang.Device(i))) << i;
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+    }
+    EXPECT_EQ(run.Dialogs().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, StandardClosedProgram, ::testing::ValuesIn(kPrograms), ProgramName);
+
+class SecondSignalProgram : public ::testing::TestWithParam<TProgram> {};
+
+// A second end signal right behind the first, while the program closes or
+// after its close: it is ignored, or it ends the program with status 1; it
+// never kills it. The second comes at small delays, at delays spread over the
+// time this program takes from a signal to its end here (measured first), or
+// as a burst of signals until the program has ended.
+TEST_P(SecondSignalProgram, NeverKillsTheProgram) {
+    using namespace std::chrono;
+    const int seconds[] = {SIGTERM, SIGHUP, SIGINT};
+    int runs = 0, killed = 0;
+    // One run, the second signal `delay` after the first (or one every
+    // `delay` while it runs); how long it took to end after the first.
+    auto once = [&](microseconds delay, bool burst) {
+        TSimGang gang(GetParam().Devices);
+        TProgramRun run(GetParam().Exe, gang);
+        run.Start();
+        WaitConnectedAndLocked(run, gang, gang.Size());
+        if (HasFatalFailure())
+            return microseconds(0);
+        const int second = seconds[runs % 3];
+        const auto first = steady_clock::now();
+        run.Signal(SIGTERM);
+        auto at = first + delay;
+        do {
+            while (steady_clock::now() < at && (at - steady_clock::now() < 1ms || !run.HasEnded())) {
+            }
+            if (run.HasEnded())
+                break;
+            run.Signal(second);
+            at += delay;
+        } while (burst);
+        const int status = run.Ended();
+        const auto took = duration_cast<microseconds>(steady_clock::now() - first);
+        ++runs;
+        if (WIFSIGNALED(status))
+            ++killed;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << Describe(status) << "\n"
+                                                                   << run.Stderr();
+        for (size_t i = 0; i < gang.Size(); ++i)
+            EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+        return took;
+    };
+    // None before the end: the time from a signal to the end.
+    const microseconds close = once(hours(1), false);
+    ASSERT_GT(close.count(), 0);
+    const microseconds delays[] = {0us,       500us,     1000us,        2000us, 5000us,
+                                   close / 4, close / 2, close * 3 / 4, close};
+    constexpr int kRepeats = 2;
+    for (int r = 0; r < kRepeats; ++r) {
+        for (const auto d : delays) {
+            SCOPED_TRACE(std::to_string(d.count()) + " us after the first");
+            once(d, false);
+        }
+        SCOPED_TRACE("burst");
+        once(200us, true);
+    }
+    std::printf("%s: %lld ms from a signal to the end; killed by a second signal in %d of %d runs\n",
+                GetParam().Name, static_cast<long long>(close.count() / 1000), killed, runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, SecondSignalProgram, ::testing::ValuesIn(kPrograms), ProgramName);
+
+// A box that was open when the signal came: nobody can answer it, so it is
+// dismissed and what it said goes to stderr, then the close goes on.
+
+// The gang programmer cannot save its panel after 2000 results (past the
+// file size limit) and shows the error; the signal comes while it is open.
+TEST(GangProgramSignals, TheTextOfABoxOpenWhenTheSignalCameGoesToStderr) {
+    TSimGang gang(4);
+    TProgramRun run(PELMOR_VLT_EXE, gang);
+    run.Start(TStart{.FileSizeLimit = 16384});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunStandAloneUntil(
+        gang, [&] { return !run.Dialogs().empty(); }, "no box after 2000 results"));
+    const auto open = run.Dialogs();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_NE(open[0].second.find(std::strerror(EFBIG)), std::string::npos) << open[0].second;
+
+    run.Signal(SIGTERM);
+    // Then the log at close fails the same way and its box goes too; the
+    // close is refused, so the program ends with status 1, its panel on stderr.
+    ASSERT_TRUE(EndedRefused(run));
+    const auto dialogs = run.Dialogs();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].second.rfind("Write Log File error!\n" + (run.Dir / "Log").string() + "/VLT_", 0),
+              0u)
+        << dialogs[1].second;
+    EXPECT_NE(dialogs[1].second.find(std::strerror(EFBIG)), std::string::npos) << dialogs[1].second;
+    EXPECT_TRUE(SaidClosingAndDismissed(run, "Pelmor200VLT", SIGTERM));
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+}
+
+// The upgrade tool shows an error the programmer reported; the signal comes
+// while its box is open.
+TEST(UpgradeProgramSignals, TheTextOfABoxOpenWhenTheSignalCameGoesToStderr) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TSimDevice &d = gang.Device(0);
+    d.InjectStatus(0x2C); // the probe reply leaves it armed for the first block
+    run.Start(kUpgradeThatFails);
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, d));
+    ASSERT_EQ(run.Dialogs()[0].second, "编程过程出错，数据无法写入！");
+
+    run.Signal(SIGHUP);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_TRUE(SaidClosingAndDismissed(run, "PelmorFwUpgrade", SIGHUP));
+    EXPECT_FALSE(fs::exists(LockOf(d)));
+}
+
+namespace {
+
+// A pipe for a program's stderr whose reader, kept here, never reads.
+class TStuckStderr {
+public:
+    TStuckStderr() {
+        if (pipe2(End, O_CLOEXEC) != 0)
+            End[0] = End[1] = -1;
+    }
+    ~TStuckStderr() {
+        for (int fd : End)
+            if (fd >= 0)
+                close(fd);
+    }
+    int WriteEnd() const { return End[1]; }
+
+    // Fills it, through a description of its own, so that the program's stays
+    // blocking; the write end here is closed then.
+    bool Fill() {
+        const std::string own = "/proc/self/fd/" + std::to_string(End[1]);
+        const int filler = open(own.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (filler < 0)
+            return false;
+        const std::string block(4096, '#');
+        while (write(filler, block.data(), block.size()) > 0) {
+        }
+        while (write(filler, "#", 1) == 1) {
+        }
+        const bool full = write(filler, "#", 1) < 0 && errno == EAGAIN;
+        close(filler);
+        close(End[1]);
+        End[1] = -1;
+        return full;
+    }
+
+private:
+    int End[2];
+};
+
+} // namespace
+
+// Stderr is a full pipe nobody reads, and the log at close fails: neither the
+// program's texts (the closing line, the box's) nor the toolkit's own
+// warnings on showing the box hold the close; it ends as it would.
+TEST(GangProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    TSimGang gang(4);
+    TProgramRun run(PELMOR_VLT_EXE, gang);
+    TStuckStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    run.Start(TStart{.Stderr = err.WriteEnd()});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
+    fs::remove_all(run.Dir / "Log");
+    std::ofstream(run.Dir / "Log") << "not a folder\n";
+    ASSERT_TRUE(err.Fill());
+
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedRefused(run));
+    ASSERT_EQ(run.Dialogs().size(), 1u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+        EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
+    }
+}
+
+// The same for the upgrade tool, whose stderr is full before it shows an
+// error box: the toolkit's warnings on showing it do not hold the program
+// either, before the signal or after.
+TEST(UpgradeProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TStuckStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    gang.Device(0).InjectStatus(0x2C);
+    TStart how = kUpgradeThatFails;
+    how.Stderr = err.WriteEnd();
+    run.Start(how);
+    // Full long before the programmer is found and the box shows.
+    ASSERT_TRUE(err.Fill());
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
+
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+    EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
+}
