@@ -19,10 +19,18 @@ TFd OpenRoot() {
 } // namespace
 
 bool StickyFolderLets(const struct stat &folder, const struct stat &object) {
-    if (!S_ISLNK(object.st_mode) && !S_ISREG(object.st_mode) && !S_ISFIFO(object.st_mode))
+    const bool link = S_ISLNK(object.st_mode);
+    if (!link && !S_ISREG(object.st_mode) && !S_ISFIFO(object.st_mode))
         return true;
-    if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH))
+    // Links as protected_symlinks has them; files and FIFOs as the strictest
+    // protected_regular and protected_fifos, which cover a folder that only
+    // its group may write too.
+    const mode_t shared = link ? S_IWOTH : S_IWOTH | S_IWGRP;
+    if (!(folder.st_mode & S_ISVTX) || !(folder.st_mode & shared))
         return true;
+    // A second name may lead to a file anywhere, whoever owns it.
+    if (S_ISREG(object.st_mode) && object.st_nlink > 1)
+        return false;
     return object.st_uid == ::geteuid() || object.st_uid == folder.st_uid;
 }
 

@@ -38,10 +38,12 @@ struct TLocation {
     struct stat St {};
 };
 
-// The one rule for what a sticky world-writable folder holds: a symbolic
-// link, a regular file or a FIFO there is used only when it belongs to the
-// user or to the folder's owner. Otherwise another user could point a
-// privileged write at any file, or take what it writes.
+// The one rule for what a sticky shared folder holds: a symbolic link in a
+// sticky world-writable folder, and a regular file or a FIFO in a sticky
+// folder that others or its group may write, are used only when they belong
+// to the user or to the folder's owner; a regular file with more than one
+// name there is never used. Otherwise another user could point a privileged
+// write at any file, or take what it writes.
 bool StickyFolderLets(const struct stat &folder, const struct stat &object);
 
 // Walks `path` one name at a time from descriptors, following links and

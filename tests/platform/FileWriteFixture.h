@@ -50,6 +50,8 @@ struct FileWrite : ::testing::Test {
     }
     fs::path Elsewhere; // a folder outside Dir the test made
     static constexpr uid_t kNobody = 65534;
+    // A group that only a test's child is given.
+    static constexpr gid_t kGroup = 65533;
     static std::string Read(const fs::path &p) {
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -83,15 +85,16 @@ struct FileWrite : ::testing::Test {
         EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
         return st;
     }
-    // Runs `step` in a child process as `uid`; true when it succeeded there
-    // and no check failed in it (the child prints its own failures).
-    static bool AsUser(uid_t uid, const std::function<bool()> &step) {
+    // Runs `step` in a child process as `uid` (its group too, and `groups`
+    // besides); true when it succeeded there and no check failed in it (the
+    // child prints its own failures).
+    static bool AsUser(uid_t uid, const std::function<bool()> &step, const std::vector<gid_t> &groups = {}) {
         const pid_t pid = ::fork();
         if (pid == 0) {
             // A failure the parent had before does not count against the step.
             const bool failedBefore = ::testing::Test::HasFailure();
-            const bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 &&
-                            step() && (failedBefore || !::testing::Test::HasFailure());
+            const bool ok = ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(uid) == 0 &&
+                            ::setuid(uid) == 0 && step() && (failedBefore || !::testing::Test::HasFailure());
             ::_exit(ok ? 0 : 1);
         }
         int status = -1;
