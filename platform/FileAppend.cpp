@@ -1,5 +1,6 @@
 // The bytes after a regular file's end, all or none, under the file's lock so
-// that of two writers neither takes back what the other added.
+// that of two writers only one writes the header; neither takes back what the
+// other added, with the lock or without it.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,7 +22,8 @@ TAttempt AppendToFile(const TLocation &at, const TFileWriteJob &job) {
         return opened;
     if (const int err = LockFile(fd.Get(), job.Wait))
         return Finish(Fail(TFileWriteStep::Write, err));
-    // The length and whether the header is due are taken under the lock.
+    // The length and whether the header is due are taken under the lock
+    // (where it came within its wait).
     if (::fstat(fd.Get(), &st) != 0)
         return Finish(Fail(TFileWriteStep::Write, errno));
     size_t added = 0, more = 0;

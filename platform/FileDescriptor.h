@@ -47,6 +47,9 @@ inline bool SameFile(const struct stat &a, const struct stat &b) {
 // position, else from that offset. `written` counts what the file took.
 int WriteAll(int fd, std::string_view bytes, off_t at = -1, size_t *written = nullptr);
 
-// Takes the file's advisory lock for writing, waiting for another writer's no
-// longer than kNoProgressLimit. 0, ETIMEDOUT or the error of flock.
+// Takes the file's advisory lock for writing, waiting for another's no longer
+// than kNoProgressLimit. The lock only orders this system's own writers, and
+// anyone who may read the file can take it: after that wait, and where the
+// file system has no such locks, the caller goes on without it. 0, or the
+// error of flock.
 int LockFile(int fd, TFileWait &wait);

@@ -6,8 +6,9 @@
 
 using TFileWaitClock = std::chrono::steady_clock;
 
-// A write that waits this long with no byte taken, or an append that waits
-// this long for the lock, fails with ETIMEDOUT.
+// A write that waits this long with no byte taken fails with ETIMEDOUT; an
+// append or a write in place that waits this long for the file's lock goes on
+// without it.
 constexpr std::chrono::milliseconds kNoProgressLimit{5000};
 // How often a lock held by another writer is tried again.
 constexpr std::chrono::milliseconds kLockRetry{10};

@@ -1,6 +1,8 @@
-// A stream that takes nothing, and another writer's lock, hold a write no
-// longer than 5 s without progress. The time is the test's: nothing waits.
+// A stream that takes nothing holds a write no longer than 5 s without
+// progress, and another's lock holds it no longer than 5 s. The time is the
+// test's: nothing waits.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -8,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "platform/FileWait.h"
 #include "platform/FileWriteWays.h"
@@ -136,32 +139,111 @@ TEST_F(StreamWrite, TheSystemWaitTellsAFullPipeFromOneWithRoom) {
     static_assert(kNoProgressLimit == 5000ms);
 }
 
-TEST_F(FileWrite, AnAppendWaitsForAnotherWritersLockNoLongerThan5s) {
-    const auto log = Dir / "f.log";
-    for (const bool released : {false, true}) {
-        SCOPED_TRACE(released ? "the other writer lets go after 4 s" : "the other writer keeps the lock");
-        Write(log, "old\n");
-        // Another process holding the lock, as another user who may read the
-        // file can: its own open of the file.
-        TFdReader other(::open(log.c_str(), O_RDONLY | O_CLOEXEC));
-        ASSERT_EQ(::flock(other.Get(), LOCK_EX), 0);
-        TTestWait wait;
-        if (released) {
-            wait.Every = 4000ms;
-            wait.Reader = [&] { ::flock(other.Get(), LOCK_UN); };
+// Another process holds the file's lock, as anyone who may open the file
+// can: a child that only reads it (as nobody, where the test runs as root).
+class TLockHolder {
+public:
+    explicit TLockHolder(const fs::path &file) {
+        int toChild[2], toParent[2];
+        if (::pipe2(toChild, O_CLOEXEC) != 0)
+            return;
+        if (::pipe2(toParent, O_CLOEXEC) != 0) {
+            ::close(toChild[0]);
+            ::close(toChild[1]);
+            return;
         }
-        const auto err = WriteFileWith(log.string(), {"new\n", TFileWriteMode::Append, {}, wait});
-        if (released) {
-            EXPECT_FALSE(err);
-            EXPECT_EQ(Read(log), "old\nnew\n");
-            continue;
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::close(toChild[1]);
+            ::close(toParent[0]);
+            const bool dropped =
+                ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(FileWrite::kNobody) == 0 &&
+                                     ::setuid(FileWrite::kNobody) == 0);
+            const int fd = dropped ? ::open(file.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+            const bool readOnly = ::geteuid() != FileWrite::kNobody || ::access(file.c_str(), W_OK) != 0;
+            char c = fd >= 0 && readOnly && ::flock(fd, LOCK_EX) == 0 ? 'L' : 'F';
+            (void)!::write(toParent[1], &c, 1);
+            if (::read(toChild[0], &c, 1) == 1) {
+                c = ::flock(fd, LOCK_UN) == 0 ? 'U' : 'F';
+                (void)!::write(toParent[1], &c, 1);
+                (void)!::read(toChild[0], &c, 1);
+            }
+            ::_exit(0);
         }
-        ASSERT_TRUE(err);
-        EXPECT_EQ(err->Step, TFileWriteStep::Write);
-        EXPECT_EQ(err->Errno, ETIMEDOUT);
-        EXPECT_EQ(wait.Time - TFileWaitClock::time_point{}, kNoProgressLimit);
-        EXPECT_EQ(Read(log), "old\n");
+        ::close(toChild[0]);
+        ::close(toParent[1]);
+        Tell = toChild[1];
+        Hear = toParent[0];
+        Locked = Answer() == 'L';
     }
+    ~TLockHolder() {
+        if (Tell >= 0)
+            ::close(Tell);
+        if (Hear >= 0)
+            ::close(Hear);
+        if (Pid > 0)
+            ::waitpid(Pid, nullptr, 0);
+    }
+    TLockHolder(const TLockHolder &) = delete;
+    TLockHolder &operator=(const TLockHolder &) = delete;
+
+    bool Locked = false;
+    // Lets go of the lock; true once it did.
+    bool Release() {
+        const char c = 'R';
+        return ::write(Tell, &c, 1) == 1 && Answer() == 'U';
+    }
+
+private:
+    char Answer() const {
+        char c = 0;
+        return ::read(Hear, &c, 1) == 1 ? c : 0;
+    }
+    pid_t Pid = -1;
+    int Tell = -1, Hear = -1;
+};
+
+TEST_F(FileWrite, AWriteWaitsForAnotherLockNoLongerThan5sThenGoesOnWithoutIt) {
+    const auto log = Dir / "f.log";
+    struct Case {
+        const char *what;
+        std::string old;
+        TFileWriteMode mode;
+        std::string header;
+        bool secondName; // written in place
+        std::string after;
+    };
+    const Case cases[] = {
+        {"appended", "old\n", TFileWriteMode::Append, "", false, "old\nnew\n"},
+        {"appended with a header to an empty file", "", TFileWriteMode::Append, "H\n", false, "H\nnew\n"},
+        {"written in place", "old\n", TFileWriteMode::Replace, "", true, "new\n"},
+    };
+    for (const auto &c : cases)
+        for (const bool released : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) +
+                         (released ? ", the other lets go after 4 s" : ", the other keeps the lock"));
+            EmptyDir();
+            Write(log, c.old);
+            ASSERT_EQ(::chmod(log.c_str(), 0644), 0);
+            if (c.secondName)
+                fs::create_hard_link(log, Dir / "second.log");
+            const ino_t ino = StatOf(log).st_ino;
+            TLockHolder other(log);
+            ASSERT_TRUE(other.Locked);
+            TTestWait wait;
+            if (released) {
+                wait.Every = 4000ms;
+                wait.Reader = [&] { EXPECT_TRUE(other.Release()); };
+            }
+            const auto err = WriteFileWith(log.string(), {"new\n", c.mode, c.header, wait});
+            EXPECT_FALSE(err) << (err ? std::strerror(err->Errno) : "");
+            EXPECT_EQ(wait.Time - TFileWaitClock::time_point{}, released ? 4000ms : kNoProgressLimit);
+            EXPECT_EQ(Read(log), c.after);
+            EXPECT_EQ(StatOf(log).st_ino, ino);
+            if (c.secondName) {
+                EXPECT_EQ(Read(Dir / "second.log"), c.after);
+            }
+        }
 }
 
 } // namespace
