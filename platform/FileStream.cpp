@@ -30,6 +30,10 @@ int WriteWithoutStall(int fd, std::string_view bytes, TFileWait &wait) {
             return ETIMEDOUT;
         if (wait.UntilWritable(fd, ceil<milliseconds>(kNoProgressLimit - waited)) < 0 && errno != EINTR)
             return errno;
+        // The whole time waited: no further try, even where the device
+        // (a pty) takes bytes it did not say it would.
+        if (wait.Now() - progress >= kNoProgressLimit)
+            return ETIMEDOUT;
     }
     return 0;
 }

@@ -5,12 +5,15 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/FileWait.h"
 #include "platform/FileWriteWays.h"
@@ -137,6 +140,52 @@ TEST_F(StreamWrite, TheSystemWaitTellsAFullPipeFromOneWithRoom) {
     EXPECT_EQ(SystemFileWait().UntilWritable(writer.Get(), 0ms), 0);
     // The bound the public entry uses.
     static_assert(kNoProgressLimit == 5000ms);
+}
+
+TEST_F(StreamWrite, APtyThatTakesNothingFails5sAfterTheLastByteItTook) {
+    // Its far side held open and never read. A pty may take bytes again
+    // without waking poll, so that the wait ends with room: here the far
+    // side drops its queue just as the time is up. 5 s without a byte taken
+    // ends the write all the same.
+    const std::string bytes(1 << 20, 'p');
+    for (const bool roomAtTheEnd : {false, true}) {
+        SCOPED_TRACE(roomAtTheEnd ? "room when the time is up" : "never any room again");
+        TFdReader master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        ASSERT_GE(master.Get(), 0);
+        ASSERT_EQ(::grantpt(master.Get()), 0);
+        ASSERT_EQ(::unlockpt(master.Get()), 0);
+        const std::string slave = ::ptsname(master.Get());
+        TFdReader watch(::open(slave.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        ASSERT_GE(watch.Get(), 0);
+        auto room = [&] {
+            pollfd p{watch.Get(), POLLOUT, 0};
+            return ::poll(&p, 1, 0) == 1;
+        };
+        TTestWait wait;
+        bool dropped = false;
+        if (roomAtTheEnd) {
+            wait.Every = kNoProgressLimit;
+            wait.Reader = [&] {
+                if (std::exchange(dropped, true))
+                    return;
+                EXPECT_EQ(::tcflush(master.Get(), TCIFLUSH), 0);
+                // The kernel moves the queue on in its own time.
+                const auto giveUp = std::chrono::steady_clock::now() + 2s;
+                while (!room() && std::chrono::steady_clock::now() < giveUp)
+                    std::this_thread::yield();
+                EXPECT_TRUE(room());
+            };
+        }
+        const auto err = WriteFileWith(slave, {bytes, TFileWriteMode::Replace, {}, wait});
+        ASSERT_TRUE(err);
+        EXPECT_EQ(err->Step, TFileWriteStep::Write);
+        EXPECT_EQ(err->Errno, ETIMEDOUT);
+        EXPECT_EQ(dropped, roomAtTheEnd);
+        // The bytes it took came at once: 5 s since then, and the room at
+        // the end is left.
+        EXPECT_EQ(wait.Time - TFileWaitClock::time_point{}, kNoProgressLimit);
+        EXPECT_EQ(room(), roomAtTheEnd);
+    }
 }
 
 // Another process holds the file's lock, as anyone who may open the file
