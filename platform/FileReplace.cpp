@@ -13,16 +13,16 @@ namespace {
 // The most old content kept in memory to put back after a failed in-place write.
 constexpr off_t kMaxRestoreBytes = off_t{256} << 20;
 
-enum class TRenameOutcome { Done, Failed, NeedsInPlace };
+enum class TRenameOutcome { Done, Failed, NeedsInPlace, Retry };
 
 bool Refused(int err) {
     return err == EACCES || err == EPERM;
 }
 
 // The replacement is private while its content is written, takes the old
-// file's owner, attributes and mode, reaches the disk and is renamed over the
-// old file. NeedsInPlace when the folder takes no new file, or any of these
-// cannot be kept.
+// file's owner, attributes and mode, reaches the disk and takes the old
+// file's place. NeedsInPlace when the folder takes no new file, or any of
+// these cannot be kept; Retry when the name no longer holds the old file.
 TRenameOutcome ReplaceByRename(const TLocation &at, std::string_view bytes, TFileWriteResult &result) {
     TXattrs xattrs;
     if (!ReadXattrs(at, xattrs))
@@ -52,7 +52,15 @@ TRenameOutcome ReplaceByRename(const TLocation &at, std::string_view bytes, TFil
             return failed(TFileWriteStep::Create, err);
         if ((err = temp.Close()))
             return failed(TFileWriteStep::Write, err);
-        if ((err = temp.PutOver())) {
+        if ((err = temp.PutOver(at.St))) {
+            // Gone (it is a new file now) or taken by another file: the rules
+            // for what the name holds now decide.
+            if (err == ENOENT || err == TTempFile::kNameTaken)
+                return TRenameOutcome::Retry;
+            if (err == TTempFile::kNotPutBack) {
+                result = Fail(TFileWriteStep::Create, EEXIST, TFileWriteNote::NotPutBack);
+                return TRenameOutcome::Failed;
+            }
             // A sticky folder lets only the owner replace the file.
             return Refused(err) ? TRenameOutcome::NeedsInPlace : failed(TFileWriteStep::Create, err);
         }
@@ -135,7 +143,10 @@ TAttempt ReplaceFile(const TLocation &at, const TFileWriteJob &job) {
     // More names than one: all of them must see the new content.
     if (at.St.st_nlink == 1) {
         TFileWriteResult result;
-        if (ReplaceByRename(at, job.Bytes, result) != TRenameOutcome::NeedsInPlace)
+        const TRenameOutcome outcome = ReplaceByRename(at, job.Bytes, result);
+        if (outcome == TRenameOutcome::Retry)
+            return Retry();
+        if (outcome != TRenameOutcome::NeedsInPlace)
             return Finish(result);
     }
     return OverwriteInPlace(at, job);

@@ -105,9 +105,30 @@ int TTempFile::NamePrivately() {
     return IsUnnamed ? CreateNamed() : 0;
 }
 
-int TTempFile::PutOver() {
-    if (::renameat(At.Folder.Get(), Name.c_str(), At.Folder.Get(), At.Name.c_str()) != 0)
-        return errno;
-    Name.clear();
-    return 0;
+int TTempFile::PutOver(const struct stat &located) {
+    const int folder = At.Folder.Get();
+    // Exchanged, not renamed over: what comes out is checked before it goes.
+    if (::renameat2(folder, Name.c_str(), folder, At.Name.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return errno;
+        // A file system without the exchange: renamed over, as before.
+        if (::renameat(folder, Name.c_str(), folder, At.Name.c_str()) != 0)
+            return errno;
+        Name.clear();
+        return 0;
+    }
+    struct stat out {};
+    if (::fstatat(folder, Name.c_str(), &out, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(out, located)) {
+        // The old file, now under the private name.
+        ::unlinkat(folder, Name.c_str(), 0);
+        Name.clear();
+        return 0;
+    }
+    // Another file took the name meanwhile: it gets the name back, untouched.
+    if (::renameat2(folder, Name.c_str(), folder, At.Name.c_str(), RENAME_EXCHANGE) != 0) {
+        // Never removed as if it were the private file.
+        Name.clear();
+        return kNotPutBack;
+    }
+    return kNameTaken;
 }

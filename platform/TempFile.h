@@ -30,10 +30,17 @@ public:
     // Gives an unnamed file a private temporary name (kCannotLink where it
     // cannot be linked); 0 for one that has it already.
     int NamePrivately();
-    // Renames the privately named file over the target. 0 or the error.
-    int PutOver();
+    // Puts the privately named file in the place of `located`, the file the
+    // target's name held, and removes that one. 0; ENOENT when the name
+    // holds nothing now; kNameTaken when another file took it meanwhile (it
+    // keeps it); kNotPutBack when that file could not get the name back (it
+    // is left under the private name); or the error. Where the file system
+    // cannot exchange two names, renamed over whatever the name holds.
+    int PutOver(const struct stat &located);
 
     static constexpr int kCannotLink = -1;
+    static constexpr int kNameTaken = -2;
+    static constexpr int kNotPutBack = -3;
 
 private:
     int CreateNamed();

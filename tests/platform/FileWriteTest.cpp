@@ -339,6 +339,57 @@ TEST_F(FileWrite, ALinkIsFollowedOnlyWhereTheKernelWouldLetAnOpenFollowIt) {
         }
 }
 
+TEST_F(FileWrite, AReplacementTakesOnlyThePlaceOfTheFileItWasMadeFor) {
+    const auto file = Dir / "f.log";
+    struct Case {
+        const char *what;
+        bool gone;       // the file goes just before its replacement takes its place
+        bool another;    // ... and another takes its name
+        int exchangeErr; // a file system that cannot exchange two names
+        mode_t mode;     // the file's at the end
+    };
+    const Case cases[] = {
+        // A new file now: the mode a plain open gives it, not the old one's.
+        {"the file is gone", true, false, 0, 0644},
+        // Written as the file that is there now, not as the one that went.
+        {"another file took its name", true, true, 0, 0640},
+        {"a file system without the exchange", false, false, EINVAL, 0600},
+    };
+    for (const auto &c : cases)
+        for (const bool unnamed : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (unnamed ? "" : ", without unnamed files"));
+            EmptyDir();
+            Write(file, "old");
+            ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+            std::optional<TNoUnnamedFiles> named;
+            if (!unnamed)
+                named.emplace();
+            std::vector<std::string> puts;
+            SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+                if (to != file.string())
+                    return 0;
+                if (puts.empty() && c.gone) {
+                    fs::remove(file);
+                    if (c.another) {
+                        Write(file, "another's");
+                        EXPECT_EQ(::chmod(file.c_str(), 0640), 0);
+                    }
+                }
+                puts.push_back(op);
+                return op == "renameat2" ? c.exchangeErr : 0;
+            };
+            const TUmask mask(022);
+            EXPECT_FALSE(WriteWholeFile(file.string(), "new", TFileWriteMode::Replace));
+            SysCallWatch().PutInPlace = nullptr;
+            EXPECT_EQ(Read(file), "new");
+            EXPECT_EQ(ModeOf(file), c.mode);
+            EXPECT_EQ(Names(), std::vector<std::string>{"f.log"});
+            if (c.exchangeErr) {
+                EXPECT_EQ(puts, (std::vector<std::string>{"renameat2", "renameat"}));
+            }
+        }
+}
+
 TEST_F(FileWrite, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     const auto file = Dir / "new.log";
     struct Case {

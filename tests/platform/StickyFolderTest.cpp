@@ -212,4 +212,86 @@ TEST_F(StickyFolder, AFileWithASecondNameThereIsRefusedAndLeftAlone) {
         }
 }
 
+TEST_F(StickyFolder, AnotherUsersObjectThatTakesTheNameOfTheReplacedFileIsLeftAlone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can place a file owned by another user";
+    ASSERT_TRUE(MakeShared(0, 01777));
+    const auto log = Shared / "root.log";
+    const auto target = Dir / "root.data";
+    for (const bool unnamed : {true, false})
+        for (const auto kind : {TKind::File, TKind::Fifo, TKind::Link}) {
+            SCOPED_TRACE(std::string(unnamed ? "unnamed until complete" : "under a temporary name") +
+                         (kind == TKind::File   ? ", a file"
+                          : kind == TKind::Fifo ? ", a FIFO"
+                                                : ", a link to root's file") +
+                         " takes the name");
+            fs::remove(log);
+            Write(log, "root's old log");
+            Write(target, "root's data");
+            std::optional<TNoUnnamedFiles> named;
+            if (!unnamed)
+                named.emplace();
+            // Root's own file goes (a clean-up, a rotation) just before its
+            // replacement takes its place, and another user takes the name.
+            bool taken = false;
+            SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+                if (to == log.string() && (op == "renameat" || op == "renameat2") && !taken) {
+                    fs::remove(log);
+                    taken = MakeAs(kNobody, log, kind, {}, target);
+                }
+                return 0;
+            };
+            const auto err = WriteWholeFile(log.string(), std::string(100000, 'r'), TFileWriteMode::Replace);
+            SysCallWatch().PutInPlace = nullptr;
+            ASSERT_TRUE(taken);
+            EXPECT_TRUE(err);
+            if (err) {
+                EXPECT_EQ(err->Step, TFileWriteStep::Create);
+                EXPECT_EQ(err->Errno, EACCES);
+            }
+            const struct stat st = StatOf(log);
+            EXPECT_EQ(st.st_uid, kNobody);
+            if (kind == TKind::Link) {
+                EXPECT_TRUE(S_ISLNK(st.st_mode));
+                EXPECT_EQ(fs::read_symlink(log), target);
+            } else {
+                EXPECT_EQ(kind == TKind::Fifo, S_ISFIFO(st.st_mode));
+                EXPECT_EQ(st.st_mode & 07777, 0666u);
+            }
+            if (kind == TKind::File) {
+                EXPECT_TRUE(Read(log) == "theirs") << "the file holds " << Read(log).size() << " bytes";
+            }
+            EXPECT_EQ(Read(target), "root's data");
+            EXPECT_EQ(std::distance(fs::directory_iterator(Shared), {}), 1);
+        }
+
+    // The name cannot be given back: the other user's file is kept where
+    // it came out, and the error says so.
+    fs::remove(log);
+    Write(log, "root's old log");
+    int puts = 0;
+    SysCallWatch().PutInPlace = [&](const std::string &op, const std::string &to) {
+        if (to != log.string() || op != "renameat2")
+            return 0;
+        if (++puts == 1) {
+            fs::remove(log);
+            EXPECT_TRUE(MakeAs(kNobody, log, TKind::File));
+        }
+        return puts == 2 ? EIO : 0;
+    };
+    const auto err = WriteWholeFile(log.string(), "root's log", TFileWriteMode::Replace);
+    SysCallWatch().PutInPlace = nullptr;
+    ASSERT_TRUE(err);
+    EXPECT_EQ(err->Step, TFileWriteStep::Create);
+    EXPECT_EQ(err->Note, TFileWriteNote::NotPutBack);
+    EXPECT_EQ(Read(log), "root's log");
+    std::vector<fs::path> theirs;
+    for (const auto &e : fs::directory_iterator(Shared))
+        if (e.path() != log)
+            theirs.push_back(e.path());
+    ASSERT_EQ(theirs.size(), 1u);
+    EXPECT_EQ(StatOf(theirs[0]).st_uid, kNobody);
+    EXPECT_EQ(Read(theirs[0]), "theirs");
+}
+
 } // namespace
