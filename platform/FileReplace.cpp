@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <memory>
+#include <new>
+
 #include "platform/FileAttributes.h"
 #include "platform/FileWriteWays.h"
 #include "platform/TempFile.h"
@@ -70,10 +73,10 @@ TRenameOutcome ReplaceByRename(const TLocation &at, std::string_view bytes, TFil
     return TRenameOutcome::NeedsInPlace;
 }
 
-bool PReadAll(int fd, std::string &into) {
+bool PReadAll(int fd, char *into, size_t size) {
     size_t done = 0;
-    while (done < into.size()) {
-        const ssize_t n = ::pread(fd, into.data() + done, into.size() - done, static_cast<off_t>(done));
+    while (done < size) {
+        const ssize_t n = ::pread(fd, into + done, size - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -106,8 +109,13 @@ TAttempt OverwriteInPlace(const TLocation &at, const TFileWriteJob &job) {
         return Finish(Fail(TFileWriteStep::Create, errno));
     if (st.st_size > kMaxRestoreBytes)
         return Finish(Fail(TFileWriteStep::Create, EFBIG, TFileWriteNote::OldContentNotKept));
-    std::string before(static_cast<size_t>(st.st_size), '\0');
-    if (!PReadAll(fd.Get(), before))
+    // Memory that is not there refuses the write, as a file too large does.
+    const size_t size = static_cast<size_t>(st.st_size);
+    const std::unique_ptr<char[]> held(new (std::nothrow) char[size]);
+    if (!held)
+        return Finish(Fail(TFileWriteStep::Create, ENOMEM, TFileWriteNote::OldContentNotKept));
+    const std::string_view before(held.get(), size);
+    if (!PReadAll(fd.Get(), held.get(), size))
         return Finish(Fail(TFileWriteStep::Create, errno, TFileWriteNote::OldContentNotKept));
 
     auto restore = [&](int into, int err) {

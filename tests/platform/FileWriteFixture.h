@@ -219,6 +219,16 @@ struct TNoUnnamedFiles {
     TNoUnnamedFiles &operator=(const TNoUnnamedFiles &) = delete;
 };
 
+// No memory for `from` bytes or more at once, for a scope.
+struct TNoMemory {
+    explicit TNoMemory(size_t from) {
+        SysCallWatch().Allocate = [from](size_t size) { return size >= from; };
+    }
+    ~TNoMemory() { SysCallWatch().Allocate = nullptr; }
+    TNoMemory(const TNoMemory &) = delete;
+    TNoMemory &operator=(const TNoMemory &) = delete;
+};
+
 // The reading end of a FIFO, closed when the scope ends.
 class TFdReader {
 public:

@@ -194,11 +194,13 @@ TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
         mode_t mode;
         off_t size; // a sparse file of that size
         int err;
+        bool noMemory = false; // no memory to hold it
     };
     const Case cases[] = {
         // Its owner may write it but not read it back.
         {"a write-only file", 0200, 5000, EACCES},
         {"a file too large to hold", 0600, off_t{300} << 20, EFBIG},
+        {"a file that finds no memory to hold it", 0600, 5000, ENOMEM, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -211,7 +213,11 @@ TEST_F(FileWrite, AFileWhoseOldContentCannotBeKeptIsNotWrittenInPlace) {
         const uid_t user = ::geteuid() == 0 && c.mode == 0200 ? kNobody : ::geteuid();
         ASSERT_EQ(::chown(file.c_str(), user, user == ::geteuid() ? ::getegid() : user), 0);
         auto tryWrite = [&] {
+            std::optional<TNoMemory> noMemory;
+            if (c.noMemory)
+                noMemory.emplace(static_cast<size_t>(c.size));
             const auto err = WriteOnFullDisk(file);
+            noMemory.reset();
             EXPECT_TRUE(err);
             if (!err)
                 return false;

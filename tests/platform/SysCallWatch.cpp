@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <new>
 
 TSysCallWatch &SysCallWatch() {
     static TSysCallWatch watch;
@@ -32,6 +33,7 @@ void TSysCallWatch::Reset() {
     PutInPlace = nullptr;
     Fsetxattr = nullptr;
     Open = nullptr;
+    Allocate = nullptr;
 }
 
 std::vector<TSysCall> TSysCallWatch::Taken() {
@@ -132,7 +134,37 @@ int Failed(int err) {
     return -1;
 }
 
+bool Refused(size_t size) {
+    const auto &refuse = SysCallWatch().Allocate;
+    return refuse && refuse(size);
+}
+
 } // namespace
+
+// The operators new, by their mangled names.
+extern "C" {
+void *__real__Znwm(size_t size);
+void *__real__Znam(size_t size);
+void *__real__ZnwmRKSt9nothrow_t(size_t size, const std::nothrow_t &tag);
+void *__real__ZnamRKSt9nothrow_t(size_t size, const std::nothrow_t &tag);
+
+void *__wrap__Znwm(size_t size) {
+    if (Refused(size))
+        throw std::bad_alloc();
+    return __real__Znwm(size);
+}
+void *__wrap__Znam(size_t size) {
+    if (Refused(size))
+        throw std::bad_alloc();
+    return __real__Znam(size);
+}
+void *__wrap__ZnwmRKSt9nothrow_t(size_t size, const std::nothrow_t &tag) {
+    return Refused(size) ? nullptr : __real__ZnwmRKSt9nothrow_t(size, tag);
+}
+void *__wrap__ZnamRKSt9nothrow_t(size_t size, const std::nothrow_t &tag) {
+    return Refused(size) ? nullptr : __real__ZnamRKSt9nothrow_t(size, tag);
+}
+}
 
 extern "C" {
 int __real_fsync(int fd);

@@ -34,6 +34,9 @@ struct TSysCallWatch {
     std::function<int(const char *name)> Fsetxattr;
     // openat, with its flags.
     std::function<int(int flags)> Open;
+    // new and new[] of `size` bytes: true refuses them (bad_alloc, or none
+    // for the nothrow forms).
+    std::function<bool(size_t size)> Allocate;
 
     // Records the calls on the files in `folder` and below, however the folder
     // is named (it is told by its device and inode).
