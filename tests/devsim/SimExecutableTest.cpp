@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <utility>
 
 #include "platform/SerialDeviceMap.h"
 #include "tests/devsim/PtyHost.h"
@@ -97,6 +101,53 @@ TEST(SimExecutable, RefusesBadOptions) {
         run.Pid = -1;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args[0];
     }
+}
+
+TEST(SimExecutable, AClosedStdoutOrAFullFileIsAnErrorNotTheEnd) {
+    const std::string map = ::testing::TempDir() + "devsim-exe-" + std::to_string(getpid()) + "-limit.map";
+    struct Case {
+        const char *what;
+        std::vector<std::string> args;
+        bool stdoutClosed; // stdout a pipe whose reader is gone
+        rlim_t fileLimit;  // the file size limit
+        int status;
+    };
+    const Case cases[] = {
+        {"the usage printed to a pipe nobody reads", {"--help"}, true, RLIM_INFINITY, 0},
+        {"a map past the file size limit", {"-n", "1", "--map", map}, false, 10, 1},
+    };
+    for (const auto &c : cases) {
+        int p[2];
+        ASSERT_EQ(pipe(p), 0);
+        if (c.stdoutClosed)
+            close(std::exchange(p[0], -1));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // As a fresh process has them, whatever the test's are.
+            signal(SIGPIPE, SIG_DFL);
+            signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{c.fileLimit, c.fileLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            if (p[0] >= 0)
+                close(p[0]);
+            dup2(p[1], STDOUT_FILENO);
+            std::string exe = PELMOR_DEVSIM_EXE;
+            std::vector<char *> argv = {exe.data()};
+            for (const auto &a : c.args)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(exe.c_str(), argv.data());
+            _exit(127);
+        }
+        close(p[1]);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        if (p[0] >= 0)
+            close(p[0]);
+        EXPECT_FALSE(WIFSIGNALED(status)) << c.what << ": ended by signal " << WTERMSIG(status);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << c.what;
+    }
+    std::remove(map.c_str());
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProcessSignals.h"
 #include "platform/ProcessUmask.h"
 #include "tools/devsim/SimDevice.h"
 
@@ -60,6 +61,9 @@ bool ParseHex(const std::string &text, std::vector<uint8_t> &out) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // A closed stdout or a map past the file size limit is a write error, not
+    // the end of the process.
+    IgnoreWriteSignals();
     ReadUmaskAtStart();
     unsigned long count = 4, reportSeconds = 0, runs = 1;
     std::string mapPath = "devsim.map";
