@@ -11,24 +11,36 @@
 // - An existing regular file is replaced the same way: its replacement takes
 //   the old file's owner, extended attributes, ACL and mode, in an order in
 //   which it is never more open than the private file or the old one, is
-//   flushed and renamed over it.
+//   flushed and exchanged with it in one step. What comes out is removed only
+//   when it is the file the write began with: another that took the name
+//   meanwhile gets it back untouched, and the write starts over with what the
+//   name holds now (nothing: a new file). Where the file system cannot
+//   exchange two names, the replacement is renamed over the old file.
 // - A file that cannot be renamed over (its folder takes no new file, it has
 //   more names than one, or its owner or attributes cannot be copied) is
 //   written in place, and all of its old content is put back on failure. One
-//   whose old content cannot be read or held is not written in place.
+//   whose old content cannot be read or held (too large, or no memory for
+//   it: ENOMEM) is not written in place.
 // - An append, and a write in place, hold the file's advisory lock (flock)
-//   meanwhile. An append that fails takes back what it added, and never
-//   makes the file longer.
-// - In a sticky world-writable folder (/tmp) a symbolic link, a file and a
-//   FIFO are used only when they belong to the user or to the folder's
+//   meanwhile. The lock only orders this system's own writers, and anyone who
+//   may read the file can take it: after 5 s of waiting for it the write goes
+//   on without it (two such appends to an empty file may then both write the
+//   header). An append that fails takes back what it added, only while that
+//   is still the file's end, and never makes the file longer.
+// - In a sticky shared folder (/tmp) a symbolic link, where others may write
+//   the folder, and a file or a FIFO, where others or the folder's group may
+//   write it, are used only when they belong to the user or to the folder's
 //   owner, as the kernel's protected_symlinks, protected_regular and
-//   protected_fifos rules have it, whatever those settings; another one is
-//   refused with EACCES and left alone, also when it appeared during the write.
+//   protected_fifos rules have it at their strictest, whatever those
+//   settings; a file with more names than one is not used there at all,
+//   whoever owns it, as another user may have linked any file to the name.
+//   Another one is refused with EACCES and left alone, also when it appeared
+//   during the write.
 // - A target that is no regular file (a pipe, a device) is written as a
 //   stream: its open never waits for a reader, and a write that makes no
-//   progress for 5 s fails with ETIMEDOUT. So does a write that waits 5 s for
-//   the file's lock. A regular file on a hung network mount can still hold
-//   the caller.
+//   progress for 5 s fails with ETIMEDOUT, even where the device would take
+//   more after that time. A regular file on a hung network mount can still
+//   hold the caller.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,7 +77,7 @@ struct TFileWriteError {
 
 // Appends `bytes` as WriteWholeFile does; a file that is missing or empty
 // first gets `header`. Decided under the file's lock, so that of two writers
-// only one writes it, at the start.
+// only one writes it, at the start (unless the lock was held past its wait).
 [[nodiscard]] std::optional<TFileWriteError> AppendWholeFile(const std::string &path, std::string_view header,
                                                              std::string_view bytes);
 
