@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ public:
         Kind kind;
         std::string text; // message, clipboard text, dialog filter, or form caption
         bool operator==(const Call &) const = default;
+        // How a test failure shows a call.
+        friend void PrintTo(const Call &c, std::ostream *os) {
+            static const char *const kKinds[] = {"Information", "Error",     "Message", "OpenFile",
+                                                 "SaveFile",    "Clipboard", "Beep",    "ShowModal"};
+            *os << kKinds[static_cast<int>(c.kind)] << " \"" << c.text << "\"";
+        }
     };
 
     std::vector<Call> Calls;

@@ -33,10 +33,22 @@ struct UgContext {
     uint16_t UgEndAddr = 0;
     uint8_t UgState = UgIdle;
     uint16_t UgRxCount = 0;
+    // The delimiter at the front of UgRxBuffer closed a frame that was not
+    // taken and is read again as an opening one. Meaningless once UgRxCount
+    // was set back to 0.
+    bool UgRxReopened = false;
     uint16_t UgCurAddr = 0;
     uint16_t UgBlockCount = 0;
     // Ticks of Timer1 left for the reply the running operation waits for.
     uint16_t UgTimeout = 0;
+    // A request was given up on (its time ran out, or a new operation or a
+    // search replaced the one that waited) and its answer may still come; no
+    // probe answer since, which the programmer would send after it.
+    bool UgAnswersOwed = false;
+    // The running operation has sent the probe and waits for its answer
+    // before it sends its first request: what comes before that answer are
+    // the owed answers.
+    bool UgSyncing = false;
     uint8_t DeviceFound = 0;
     std::array<uint8_t, kUgPacketSize> UgPacket{};
     std::array<uint8_t, kUgRxBufferSize> UgRxBuffer{};

@@ -117,21 +117,33 @@ void SPxComm1ReceiveData(UgContext &ctx, const uint8_t *buffer, uint16_t length)
     size_t n = std::min<size_t>(length, ctx.UgRxBuffer.size());
     if (ctx.UgRxCount + n > ctx.UgRxBuffer.size())
         ctx.UgRxCount = 0;
+    if (ctx.UgRxCount == 0)
+        ctx.UgRxReopened = false;
     std::memcpy(ctx.UgRxBuffer.data() + ctx.UgRxCount, buffer, n);
     ctx.UgRxCount = static_cast<uint16_t>(ctx.UgRxCount + n);
     // Bytes after a frame that was taken are dropped, so a repeated reply
     // cannot move the operation on twice. A frame that was not taken (a late
-    // answer to a request given up on, another device's reply) does not cost
-    // the frame that follows it in the same block.
+    // answer to a request given up on, another device's reply, the tail of a
+    // frame whose start was dropped) does not cost the frame that follows it:
+    // its closing delimiter may be that frame's opening one, and is read
+    // again as such.
     while (PacketComplete(ctx.UgRxBuffer, ctx.UgRxCount)) {
         const uint16_t before = ctx.UgRxCount;
+        const uint16_t closing = ClosingDelimiterAt(ctx.UgRxBuffer, before);
         const bool taken = ctx.DeviceFound == 1 ? UgHandleResponse(ctx) : UgHandleHandshakeReply(ctx);
         if (taken) {
             ctx.UgRxCount = 0;
             return;
         }
-        if (ctx.UgRxCount >= before)
+        const uint16_t after = ctx.UgRxCount;
+        if (after >= before)
             return; // a doubled opening delimiter: the frame is not closed yet
+        ctx.UgRxReopened = before - after == closing + 1;
+        if (ctx.UgRxReopened) {
+            std::memmove(ctx.UgRxBuffer.data() + 1, ctx.UgRxBuffer.data(), after);
+            ctx.UgRxBuffer[0] = kFrameDelimiter;
+            ctx.UgRxCount = static_cast<uint16_t>(after + 1);
+        }
     }
 }
 
@@ -158,6 +170,8 @@ void Timer1Timer(UgContext &ctx) {
         --ctx.UgTimeout;
         return;
     }
+    // Its answer may still come; the next operation waits until it can be told apart.
+    ctx.UgAnswersOwed = true;
     UgFailOperation(ctx, UgStatusText(UgStatusTimeout));
 }
 

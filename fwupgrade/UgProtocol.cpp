@@ -52,15 +52,47 @@ bool PortGone(const UgContext &ctx) {
 }
 
 // A new operation starts from an empty receive buffer: a fragment of an
-// earlier answer cannot join its first reply.
+// earlier answer cannot join its first reply. When answers may still come for
+// requests given up on, it first sends the probe: the programmer answers in
+// order, so everything before the probe's answer belongs to those requests.
 bool BeginOperation(UgContext &ctx, uint8_t state) {
     if (PortGone(ctx)) {
         UgFailOperation(ctx, UgTextDeviceGone);
         return false;
     }
+    if (ctx.UgState != UgIdle)
+        ctx.UgAnswersOwed = true; // the operation replaced waited for one
     ctx.UgRxCount = 0;
     ctx.UgState = state;
+    ctx.UgSyncing = ctx.UgAnswersOwed;
     return true;
+}
+
+// Sends the running operation's first request.
+void SendFirstRequest(UgContext &ctx) {
+    ArmReplyTimeout(ctx);
+    if (ctx.UgState == UgUpgradeRunning)
+        UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
+    else
+        UgSendVerifyCmd(ctx, UgCmdVerify, ctx.UgEndAddr);
+}
+
+void SendFirstRequestOrProbe(UgContext &ctx) {
+    if (!ctx.UgSyncing) {
+        SendFirstRequest(ctx);
+        return;
+    }
+    ArmReplyTimeout(ctx);
+    UgSendHandshake(ctx);
+}
+
+// The probe's answer came: no owed answer can follow it.
+void ProbeAnswered(UgContext &ctx) {
+    ctx.UgAnswersOwed = false;
+    if (ctx.UgSyncing && ctx.UgState != UgIdle) {
+        ctx.UgSyncing = false;
+        SendFirstRequest(ctx);
+    }
 }
 
 void EncodeAndSend(UgContext &ctx, uint16_t packetLen) {
@@ -137,26 +169,51 @@ bool UgHandleHandshakeReply(UgContext &ctx) {
     if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
         return false;
     const std::string deviceName = DeviceNameText(name);
-    ctx.UgState = UgIdle;
+    // An operation started before the device answered (the menu works with
+    // the buttons disabled) goes on: its request went out after the probe.
     ctx.DeviceFound = 1;
     ctx.Form->SpdBtnDownLoad.Enabled = true;
     ctx.Form->SpdBtnVerify.Enabled = true;
     ctx.Form->DevLabel.Caption = deviceName;
     UgAddInfoLine(ctx, Format("Find Device : %s!", deviceName));
+    ProbeAnswered(ctx);
     return true;
 }
 
+namespace {
+
+// While an operation waits for the probe's answer, only that answer is taken.
+bool TakeProbeAnswer(UgContext &ctx, uint16_t len) {
+    TDeviceNameField name = ExpectedDeviceName;
+    if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
+        return false;
+    ProbeAnswered(ctx);
+    return true;
+}
+
+} // namespace
+
 bool UgHandleResponse(UgContext &ctx) {
+    const bool reopened = ctx.UgRxReopened && ctx.UgRxCount > 0;
     uint16_t len = 0;
     if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
         return false;
     // Nothing waits for a reply: this one answers a request given up on.
     if (ctx.UgState == UgIdle)
         return false;
+    if (ctx.UgSyncing)
+        return TakeProbeAnswer(ctx, len);
+    // Too short to hold a header and a check word: no reply at all. A probe's
+    // answer (its check word is not the protocol's) answers no request.
+    if (len < kPktOverhead ||
+        std::equal(kProbeFrame.begin() + 1, kProbeFrame.begin() + 4, ctx.UgPacket.begin()))
+        return false;
     // An intact reply that names another request is the late answer to one
     // given up on. A damaged one names nothing for sure and fails the
-    // operation with its status, as any damaged reply does.
-    if (ReplyCheckWordGood(ctx.UgPacket, len) && !AnswersOutstandingRequest(ctx))
+    // operation with its status, as any damaged reply does, unless it may
+    // be the trailer of a frame not taken and noise.
+    const bool intact = ReplyCheckWordGood(ctx.UgPacket, len);
+    if (intact ? !AnswersOutstandingRequest(ctx) : reopened)
         return false;
     const uint8_t status = CheckReplyStatus(ctx.UgPacket, len);
     if (status != kStatusSuccess && status != kStatusDone) {
@@ -220,7 +277,10 @@ void UgFailOperation(UgContext &ctx, const std::string &text) {
 }
 
 void UgAbandonOperation(UgContext &ctx) {
+    if (ctx.UgState != UgIdle)
+        ctx.UgAnswersOwed = true;
     ctx.UgState = UgIdle;
+    ctx.UgSyncing = false;
     ctx.Form->Timer1.Enabled = false;
 }
 
@@ -234,6 +294,7 @@ void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue) {
 void UgEndOperation(UgContext &ctx, uint8_t status) {
     ctx.UgRxCount = 0;
     ctx.UgState = UgIdle;
+    ctx.UgSyncing = false;
     ctx.Form->Timer1.Enabled = false;
     TGauge &g = ctx.Form->ProgressBar1;
     g.ForeColor = status == kStatusSuccess ? TColor::Blue : TColor::Red;
@@ -251,16 +312,14 @@ void UgStartUpgrade(UgContext &ctx) {
     const uint16_t span = static_cast<uint16_t>(ctx.UgEndAddr - ctx.UgStartAddr);
     ctx.UgBlockCount = static_cast<uint16_t>(span / 1024 + (span % 1024 != 0 ? 1 : 0));
     UgStartProgress(ctx, 2, ctx.UgBlockCount);
-    ArmReplyTimeout(ctx);
-    UgSendDataBlock(ctx, UgCmdDataBlock, ctx.UgCurAddr, static_cast<uint8_t>(ctx.UgBlockCount));
+    SendFirstRequestOrProbe(ctx);
 }
 
 void UgStartVerify(UgContext &ctx) {
     if (!BeginOperation(ctx, UgVerifyRunning))
         return;
     UgStartProgress(ctx, 10, 100);
-    ArmReplyTimeout(ctx);
-    UgSendVerifyCmd(ctx, UgCmdVerify, ctx.UgEndAddr);
+    SendFirstRequestOrProbe(ctx);
 }
 
 } // namespace fwug

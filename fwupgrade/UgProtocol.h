@@ -35,7 +35,10 @@ void UgSendVerifyCmd(UgContext &ctx, uint8_t cmd, uint16_t endAddr);
 // whether the frame was taken (the probe reply naming the device).
 bool UgHandleHandshakeReply(UgContext &ctx);
 // Called for a complete frame in UgRxBuffer while DeviceFound is 1. Returns
-// whether the frame was taken as the answer to the outstanding request.
+// whether the frame was taken as the answer to the outstanding request. A
+// damaged frame opened by the delimiter of a frame not taken (UgRxReopened)
+// may be that frame's trailer and noise: it is dropped rather than taken for
+// a damaged answer.
 bool UgHandleResponse(UgContext &ctx);
 // replyLength: decoded length of the reply in UgPacket.
 void UgCheckVerifyReply(UgContext &ctx, uint16_t replyLength);

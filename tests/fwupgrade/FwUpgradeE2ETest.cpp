@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "forms/RecordingDialogs.h"
 #include "fwupgrade/FirmwareData.h"
@@ -92,12 +93,21 @@ protected:
             }
         };
     }
-    // The programmer takes longer than 10 s over block 4: the tool gives up on
-    // it, and the answer goes out only then, unread by the tool as yet.
-    void GiveUpOnBlockFourAndLetItsAnswerCome() {
-        BeforeAckOf(3, [this] { device.InjectHold(); });
+    // The programmer takes longer than 10 s over a request (block `block` of
+    // an upgrade, or a verify): the tool gives up on it, and the answer goes
+    // out only then, unread by the tool as yet.
+    void GiveUpOnARequestAndLetItsAnswerCome(std::optional<unsigned> block) {
         dialogs.Calls.clear();
-        form.SpdBtnDownLoad.Click();
+        if (!block) {
+            device.InjectHold();
+            form.SpdBtnVerify.Click();
+        } else if (*block == 0) {
+            device.InjectHold();
+            form.SpdBtnDownLoad.Click();
+        } else {
+            BeforeAckOf(*block - 1, [this] { device.InjectHold(); });
+            form.SpdBtnDownLoad.Click();
+        }
         ASSERT_TRUE(Pump([&] { return device.HoldsReply(); }));
         beforeReceive = nullptr;
         Ticks(UgReplyTimeoutTicks);
@@ -387,62 +397,90 @@ TEST_F(FwUpgradeE2E, SilentProgrammerEndsTheVerifyAfterTenSecondsAndIsFoundAgain
     EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
 }
 
-// A programmer that answers block 4 just after the tool gave up on it, while
-// the operator has already started again: that answer is not taken for the
-// answer to the new run's first request, and the new run is judged by its own
-// replies.
+// A programmer answers a request just after the tool gave up on it, while the
+// operator has already started again; the late answer may even name the
+// request the new operation sends first (block 0 again, a verify again). It
+// is never taken for the new operation's answer: that one is judged by its
+// own replies.
 TEST_F(FwUpgradeE2E, AnAnswerAfterTheTimeOutNeverCountsForTheNextOperation) {
+    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    const RecordingDialogs::Call failed{Kind::Error, "编程过程出错，数据无法写入！"};
+    const RecordingDialogs::Call mismatch{Kind::Error, "总数据校验和不一致！"};
+    enum class Then { LastBlockSilent, LastBlockFails, FirstBlockFails, VerifySilent, VerifyDiffers };
     struct Case {
         const char *name;
-        bool verify;         // the operator starts a verify, not a new upgrade
-        bool lastUnanswered; // else the last block fails with 0x2C
+        std::optional<unsigned> givenUp; // the block given up on; none: a verify
+        Then then;
+        std::vector<RecordingDialogs::Call> want;
     };
-    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    const Case cases[] = {
+        {"block 4, then a retry whose block 11 is unanswered", 4, Then::LastBlockSilent, {timeout, timeout}},
+        {"block 4, then a retry whose block 11 fails", 4, Then::LastBlockFails, {timeout, failed}},
+        {"block 0, then a retry whose block 0 fails", 0, Then::FirstBlockFails, {timeout, failed}},
+        {"block 4, then an unanswered verify", 4, Then::VerifySilent, {timeout, timeout}},
+        {"a verify, then a verify whose words differ",
+         std::nullopt,
+         Then::VerifyDiffers,
+         {timeout, mismatch}},
+    };
     StartAndFind();
-    for (const Case c :
-         {Case{"retry, block 11 unanswered", false, true}, Case{"retry, block 11 fails", false, false},
-          Case{"verify, unanswered", true, true}}) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         device.ClearFaults();
         form.BitBtnFind.Click(); // each case starts from a fresh search
         ASSERT_TRUE(Pump([&] { return program.Context().DeviceFound == 1; }));
         received = device.Counters().BytesOut;
-        GiveUpOnBlockFourAndLetItsAnswerCome();
+        GiveUpOnARequestAndLetItsAnswerCome(c.givenUp);
         const size_t blocksBefore = Packets(0xB7).size();
         const uint64_t dropped = device.Counters().RepliesDropped;
-        if (c.verify) {
-            device.InjectSilence();
-            form.SpdBtnVerify.Click();
-        } else {
-            BeforeAckOf(10, [&] {
-                if (c.lastUnanswered)
+        const bool verify = c.then == Then::VerifySilent || c.then == Then::VerifyDiffers;
+        switch (c.then) {
+        case Then::LastBlockSilent:
+            BeforeAckOf(10, [&] { device.InjectSilence(); });
+            break;
+        case Then::LastBlockFails:
+            BeforeAckOf(10, [&] { device.InjectStatus(0x2C); });
+            break;
+        case Then::FirstBlockFails:
+            device.InjectStatus(0x2C); // the probe's answer leaves it armed
+            break;
+        case Then::VerifySilent:
+            // Once the probe's answer is in, the verify sent then goes unanswered.
+            beforeReceive = [&, armed = false]() mutable {
+                if (!armed && program.Context().UgSyncing && received > lateAnswerEnds) {
+                    armed = true;
                     device.InjectSilence();
-                else
-                    device.InjectStatus(0x2C);
-            });
-            form.SpdBtnDownLoad.Click();
+                }
+            };
+            break;
+        case Then::VerifyDiffers:
+            device.InjectVerifyWords(0x4B5C, 0x10DB, 0x10DA, 0x4B5C);
+            break;
         }
+        if (verify)
+            form.SpdBtnVerify.Click();
+        else
+            form.SpdBtnDownLoad.Click();
         ASSERT_TRUE(PumpPastTheLateAnswer());
         queue.Pump();
-        if (c.lastUnanswered) {
+        if (c.want.back() == timeout) {
             ASSERT_TRUE(Pump([&] { return device.Counters().RepliesDropped == dropped + 1; }));
             queue.Pump();
             EXPECT_EQ(dialogs.Calls.size(), 1u) << "nothing judged before the time-out";
             Ticks(UgReplyTimeoutTicks);
-            EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{timeout, timeout}));
         } else {
             ASSERT_TRUE(Pump([&] { return dialogs.Calls.size() == 2; }));
-            EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{
-                                         timeout, {Kind::Error, "编程过程出错，数据无法写入！"}}));
         }
+        EXPECT_EQ(dialogs.Calls, c.want);
         beforeReceive = nullptr;
         EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
         EXPECT_EQ(program.Context().UgState, UgIdle);
-        if (!c.verify) {
+        if (c.then == Then::LastBlockSilent || c.then == Then::LastBlockFails) {
             EXPECT_EQ(Packets(0xB7).size(), blocksBefore + 12) << "every block of the new run sent once";
         }
     }
     // Nothing stale is left: a whole upgrade and a verify go through.
+    device.ClearFaults();
     Upgrade();
     ASSERT_TRUE(RunUntilResult([&] { form.SpdBtnVerify.Click(); }));
     EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});

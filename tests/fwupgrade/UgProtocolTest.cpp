@@ -14,6 +14,7 @@
 #include "fwupgrade/FirmwareData.h"
 #include "fwupgrade/UgHandlers.h"
 #include "fwupgrade/UgProtocol.h"
+#include "protocol/PortDiscovery.h"
 
 namespace {
 
@@ -26,7 +27,10 @@ using Kind = RecordingDialogs::Kind;
 
 class UgProtocol : public ::testing::Test {
 protected:
-    UgProtocol() {
+    UgProtocol() { Fresh(); }
+    // The tool as it starts, with the values the window sets when first shown.
+    void Fresh() {
+        ctx = UgContext{};
         ctx.Form = &form;
         ctx.AboutForm = &about;
         ctx.Dialogs = &dialogs;
@@ -94,7 +98,6 @@ TEST_F(UgProtocol, ProbeFrameIsSentAsItStands) {
 }
 
 TEST_F(UgProtocol, ProbeReplyNamingTheDeviceEnablesTheButtons) {
-    ctx.UgState = UgUpgradeRunning;
     Feed(ProbeReply("Pelmor200VLT-V2"));
     EXPECT_EQ(ctx.DeviceFound, 1);
     EXPECT_EQ(ctx.UgState, UgIdle);
@@ -344,67 +347,187 @@ TEST_F(UgProtocol, EveryReplyHasTenSecondsOfTimerTicks) {
     EXPECT_EQ(dialogs.Calls.size(), 1u);
 }
 
-// Once a request is given up on, its late answer (or that of any request but
-// the one outstanding) moves nothing on: the upgrade that follows is judged
-// by its own replies only.
-TEST_F(UgProtocol, ALateReplyIsNeverTakenForTheAnswerOfAnotherRequest) {
+// Once a request is given up on, its late answer may still come, and it may
+// name the very request the next operation sends first (block 0 twice, a
+// verify twice). So the next operation sends the probe first: the programmer
+// answers in order, and what comes before the probe's answer is dropped.
+TEST_F(UgProtocol, AnOperationAfterARequestGivenUpOnIsJudgedByItsOwnAnswersOnly) {
+    const auto good = ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C);
+    const auto bad = ugtest::VerifyReply(0x4B5D, 0x10DB, 0x10DB, 0x4B5C);
+    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    const RecordingDialogs::Call failed{Kind::Error, "编程过程出错，数据无法写入！"};
+    const RecordingDialogs::Call mismatch{Kind::Error, "总数据校验和不一致！"};
     struct Case {
         const char *name;
-        void (*start)(UgContext &);
-        std::vector<uint8_t> lastReply; // empty: the last request is never answered
+        void (*first)(UgContext &);
+        unsigned acked; // blocks of the first upgrade acknowledged before it is given up on
+        void (*next)(UgContext &);
+        std::vector<std::vector<uint8_t>> late; // before the probe's answer
+        std::vector<std::vector<uint8_t>> own;  // the next operation's answers
         std::vector<RecordingDialogs::Call> want;
     };
-    const RecordingDialogs::Call timeout{Kind::Error, "命令执行超时"};
+    std::vector<std::vector<uint8_t>> allBlocks;
+    for (unsigned b = 0; b < 12; ++b)
+        allBlocks.push_back(BlockReply(b, 0));
+    auto blocksThen = [&](unsigned okBlocks, std::vector<uint8_t> last) {
+        std::vector<std::vector<uint8_t>> v(allBlocks.begin(), allBlocks.begin() + okBlocks);
+        if (!last.empty())
+            v.push_back(std::move(last));
+        return v;
+    };
     const Case cases[] = {
-        {"upgrade, block 11 unanswered", UgStartUpgrade, {}, {timeout, timeout}},
-        {"upgrade, block 11 fails",
+        {"block 4, then block 11 unanswered",
          UgStartUpgrade,
-         BlockReply(11, 0x2C),
-         {timeout, {Kind::Error, "编程过程出错，数据无法写入！"}}},
-        {"verify, unanswered", UgStartVerify, {}, {timeout, timeout}},
+         4,
+         UgStartUpgrade,
+         {BlockReply(4, 0), BlockReply(4, 0x2C), BlockReply(1, 0), good},
+         blocksThen(11, {}),
+         {timeout, timeout}},
+        {"block 4, then block 11 fails",
+         UgStartUpgrade,
+         4,
+         UgStartUpgrade,
+         {BlockReply(4, 0)},
+         blocksThen(11, BlockReply(11, 0x2C)),
+         {timeout, failed}},
+        {"block 0, then block 0 fails",
+         UgStartUpgrade,
+         0,
+         UgStartUpgrade,
+         {BlockReply(0, 0)},
+         {BlockReply(0, 0x2C)},
+         {timeout, failed}},
+        {"block 0, then the whole upgrade",
+         UgStartUpgrade,
+         0,
+         UgStartUpgrade,
+         {BlockReply(0, 0x2C)},
+         blocksThen(12, {}),
+         {timeout, {Kind::Beep, ""}, {Kind::Information, "操作成功！"}}},
+        {"block 4, then a verify unanswered",
+         UgStartUpgrade,
+         4,
+         UgStartVerify,
+         {BlockReply(4, 0)},
+         {},
+         {timeout, timeout}},
+        {"a verify, then a verify that differs",
+         UgStartVerify,
+         0,
+         UgStartVerify,
+         {good},
+         {bad},
+         {timeout, mismatch}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         dialogs.Calls.clear();
         ctx.DeviceFound = 1;
-        UgStartUpgrade(ctx);
-        for (unsigned b = 0; b < 4; ++b)
+        c.first(ctx);
+        for (unsigned b = 0; b < c.acked; ++b)
             Feed(BlockReply(b, 0));
         for (int tick = 0; tick < UgReplyTimeoutTicks; ++tick)
-            Timer1Timer(ctx); // block 4 is given up on
-        ASSERT_EQ(ctx.UgState, UgIdle);
-        c.start(ctx);
-        // Late answers: block 4's, and ones naming other requests.
-        for (const auto &late : {BlockReply(4, 0), BlockReply(4, 0x2C), BlockReply(1, 0),
-                                 ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C)}) {
-            if (c.start == UgStartVerify && late[1] == 0xBA)
-                continue; // the verify's own answer
+            Timer1Timer(ctx);
+        ASSERT_EQ(dialogs.Calls, std::vector<RecordingDialogs::Call>{timeout});
+        c.next(ctx);
+        EXPECT_TRUE(std::equal(kProbeFrame.begin(), kProbeFrame.end(), ctx.UgTxBuffer.begin()))
+            << "the probe first";
+        for (const auto &late : c.late)
             Feed(late);
-        }
         ASSERT_EQ(dialogs.Calls.size(), 1u);
         ASSERT_NE(ctx.UgState, UgIdle);
-        if (c.start == UgStartUpgrade) {
-            EXPECT_EQ(SentPacket()[3], 0) << "nothing acknowledged yet";
-            // A late answer in the same block as the real one does not cost it.
-            auto both = BlockReply(4, 0);
-            const auto first = BlockReply(0, 0);
-            both.insert(both.end(), first.begin(), first.end());
-            Feed(both);
-            for (unsigned b = 1; b < 11; ++b) {
-                Feed(BlockReply(b - 1, 0)); // a repeated answer acknowledges no more
-                Feed(BlockReply(b, 0));
-            }
-            EXPECT_EQ(SentPacket()[3], 11);
-            EXPECT_EQ(ctx.UgCurAddr, 0x4C00);
+        // The probe's answer, and the next operation's first request goes out;
+        // a late answer in the same read as the probe's does not cost it.
+        auto answer = c.late.front();
+        const auto probe = ProbeReply("Pelmor200VLT");
+        answer.insert(answer.end(), probe.begin(), probe.end());
+        Feed(answer);
+        const auto sent = SentPacket();
+        EXPECT_EQ(sent[0], c.next == UgStartUpgrade ? 0xB7 : 0xBA);
+        for (size_t i = 0; i < c.own.size(); ++i) {
+            Feed(c.own[i]);
+            Feed(c.own[i]); // answered twice: the second names no request outstanding
         }
-        if (!c.lastReply.empty())
-            Feed(c.lastReply);
         for (int tick = 0; tick < UgReplyTimeoutTicks; ++tick)
             Timer1Timer(ctx);
         EXPECT_EQ(dialogs.Calls, c.want);
-        EXPECT_EQ(form.ProgressBar1.ForeColor, TColor::Red);
         EXPECT_EQ(ctx.UgState, UgIdle);
     }
+}
+
+// A reply counts only when its command and its address both name the
+// request outstanding.
+TEST_F(UgProtocol, AReplyMustNameBothTheCommandAndTheAddressOutstanding) {
+    using ugtest::StatusReply;
+    ctx.DeviceFound = 1;
+    UgStartUpgrade(ctx);
+    Feed(StatusReply(0xBA, 0x2000, 0x2C)); // the verify's command, block 0's address
+    Feed(StatusReply(0xB7, 0x2400, 0x2C)); // block 1, not outstanding
+    Feed(StatusReply(0xB7, 0x4FFF, 0x2C));
+    EXPECT_TRUE(dialogs.Calls.empty());
+    EXPECT_EQ(ctx.UgCurAddr, 0x2000);
+    Feed(StatusReply(0xB7, 0x2000, 0));
+    EXPECT_EQ(ctx.UgCurAddr, 0x2400);
+    Feed(StatusReply(0xB7, 0x2400, 0x2C)); // ends it
+
+    UgStartVerify(ctx);
+    dialogs.Calls.clear();
+    Feed(StatusReply(0xB7, 0x4FFF, 0x2C)); // a block's command, the verify's address
+    Feed(
+        ugtest::Reply(0xBA, 0x4C00, std::vector<uint8_t>(20, 0x11))); // the verify's command, another address
+    EXPECT_TRUE(dialogs.Calls.empty());
+    EXPECT_EQ(ctx.UgState, UgVerifyRunning);
+    Feed(ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C));
+    EXPECT_EQ(dialogs.Texts(Kind::Information), std::vector<std::string>{"操作成功！"});
+}
+
+// Damage that cannot be told apart from a damaged answer fails the operation;
+// damage in what follows a frame that was not taken (its trailer and noise)
+// does not, and neither does anything while no operation runs.
+TEST_F(UgProtocol, DamageFailsTheOperationOnlyWhereItCanBeTheAnswer) {
+    auto damaged = BlockReply(3, 0); // names another block: a late answer, damaged
+    damaged[9] ^= 0x01;
+    ctx.DeviceFound = 1;
+    Feed(damaged); // idle
+    EXPECT_TRUE(dialogs.Calls.empty());
+    // A stale answer, its trailer, then noise up to the real answer.
+    auto stream = BlockReply(7, 0);
+    for (uint8_t b : {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC})
+        stream.push_back(b);
+    const auto real = BlockReply(0, 0);
+    stream.insert(stream.end(), real.begin(), real.end());
+    for (size_t cut = 0; cut <= stream.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        Fresh();
+        ctx.DeviceFound = 1;
+        UgStartUpgrade(ctx);
+        Feed({stream.begin(), stream.begin() + static_cast<long>(cut)});
+        Feed({stream.begin() + static_cast<long>(cut), stream.end()});
+        ASSERT_TRUE(dialogs.Calls.empty());
+        ASSERT_EQ(ctx.UgCurAddr, 0x2400);
+    }
+    Feed(damaged);
+    EXPECT_EQ(dialogs.Calls, (std::vector<RecordingDialogs::Call>{{Kind::Error, "数据包校验和不正确！"}}));
+}
+
+// A new operation does not join a fragment left from before with its first
+// answer, and a fragment whose start was dropped does not swallow the answer
+// that follows it.
+TEST_F(UgProtocol, FragmentsOfEarlierAnswersCostNoAnswer) {
+    ctx.DeviceFound = 1;
+    const auto first = BlockReply(0, 0);
+    Feed({first.begin(), first.begin() + 6}); // the start of an answer that never ends
+    UgStartUpgrade(ctx);
+    Feed(first);
+    EXPECT_EQ(ctx.UgCurAddr, 0x2400);
+    EXPECT_TRUE(dialogs.Calls.empty());
+    // The tail of an answer, then the real one.
+    auto tail = std::vector<uint8_t>(first.begin() + 4, first.end());
+    const auto second = BlockReply(1, 0);
+    tail.insert(tail.end(), second.begin(), second.end());
+    Feed(tail);
+    EXPECT_EQ(ctx.UgCurAddr, 0x2800);
+    EXPECT_TRUE(dialogs.Calls.empty());
 }
 
 // The box that ends an operation runs its own event loop: ticks and replies
