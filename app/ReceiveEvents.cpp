@@ -58,11 +58,13 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
             // Opened by the delimiter of a frame not taken, this may be that
             // frame's trailer and noise up to the next report's opening
             // delimiter, which can pass the report's sum test by chance. A
-            // report is followed by its trailer: without it the bytes are
-            // dropped and the closing delimiter is read again as an opening.
+            // report is followed by its trailer, or at once by the next
+            // frame; noise by the next report's first byte. Otherwise the
+            // bytes are dropped and the closing delimiter is read again as an
+            // opening one.
             if (closing + 1 == before)
                 break; // the byte that decides is still on its way
-            if (rx[closing + 1] != kFrameTrailerByte) {
+            if (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter) {
                 std::copy(rx.begin() + closing, rx.begin() + before, rx.begin());
                 count = static_cast<uint16_t>(before - closing);
                 continue;
@@ -90,7 +92,6 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     // Bytes before the next opening delimiter (the last trailer) begin no frame.
     const auto end = rx.begin() + count;
     const auto next = std::find(rx.begin(), end, kFrameDelimiter);
-    reopened = reopened && next == rx.begin() && next != end;
     std::copy(next, end, rx.begin());
     count = static_cast<uint16_t>(end - next);
     ctx.ChannelRxReopened[k] = reopened ? 1 : 0;

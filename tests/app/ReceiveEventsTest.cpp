@@ -291,6 +291,44 @@ TEST(ReceiveEvents, NoiseAfterAFrameNotTakenCostsNoLaterResultAndWritesNoLine) {
         }
 }
 
+// A report whose trailer is missing is a report: followed at once by the next
+// frame after a frame that was taken or not, and followed by anything when
+// nothing doubtful came before it, however the reads are cut.
+TEST(ReceiveEvents, AReportWithoutItsTrailerStillCounts) {
+    auto bare = Framed(Report(0xF0, 6));
+    bare.resize(bare.size() - kFrameTrailerLength);
+    const auto report = Framed(Report(0xF0, 0x2C));
+    struct Case {
+        const char *name;
+        std::vector<uint8_t> before;
+        std::vector<uint8_t> between; // noise after the report without trailer
+    };
+    const std::vector<uint8_t> noise = {0x11, 0x22, 0x33};
+    const Case cases[] = {
+        {"alone", {}, {}},
+        {"alone, noise after it", {}, noise},
+        {"after a report", Framed(Report(0x10)), {}},
+        {"after a report, noise after it", Framed(Report(0x10)), noise},
+        {"after a stray reply", Framed(StatusReply(0)), {}},
+        {"after a short frame", {0xC0, 0x11, 0x22, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, {}},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> stream = c.before;
+        stream.insert(stream.end(), bare.begin(), bare.end());
+        stream.insert(stream.end(), c.between.begin(), c.between.end());
+        stream.insert(stream.end(), report.begin(), report.end());
+        for (size_t cut = 0; cut <= stream.size(); ++cut) {
+            SCOPED_TRACE(testing::Message() << c.name << ", cut at " << cut);
+            Rig r;
+            r.Connect(2);
+            r.Receive(2, {stream.begin(), stream.begin() + static_cast<long>(cut)});
+            r.Receive(2, {stream.begin() + static_cast<long>(cut), stream.end()});
+            ASSERT_EQ(r.ctx().ChannelOkCount[1], 1u);
+            ASSERT_EQ(r.ctx().ChannelNgCount[1], 1u);
+        }
+    }
+}
+
 // The same with noise of every kind: random bytes (no delimiter) between a
 // frame not taken and the next report, for many seeds.
 TEST(ReceiveEvents, RandomNoiseAfterAFrameNotTakenNeverCostsTheNextReport) {
