@@ -1,15 +1,16 @@
 #pragma once
 // How the file writer waits: for a stream to take more bytes and for a file's
-// lock, never longer than kNoProgressLimit without progress. Behind an
+// lock, each for a bounded time. Behind an
 // interface so that tests drive the time instead of waiting for it.
 #include <chrono>
 
 using TFileWaitClock = std::chrono::steady_clock;
 
-// A write that waits this long with no byte taken fails with ETIMEDOUT; an
-// append or a write in place that waits this long for the file's lock goes on
-// without it.
+// An append or a write in place that waits this long for the file's lock
+// goes on without it.
 constexpr std::chrono::milliseconds kNoProgressLimit{5000};
+// A stream write not done this long after it began fails with ETIMEDOUT.
+constexpr std::chrono::milliseconds kStreamWriteLimit{5000};
 // How often a lock held by another writer is tried again.
 constexpr std::chrono::milliseconds kLockRetry{10};
 

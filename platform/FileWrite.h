@@ -37,10 +37,10 @@
 //   Another one is refused with EACCES and left alone, also when it appeared
 //   during the write.
 // - A target that is no regular file (a pipe, a device) is written as a
-//   stream: its open never waits for a reader, and a write that makes no
-//   progress for 5 s fails with ETIMEDOUT, even where the device would take
-//   more after that time. A regular file on a hung network mount can still
-//   hold the caller.
+//   stream: its open never waits for a reader, and a write not done 5 s
+//   after it began fails with ETIMEDOUT, however slowly the reader takes it
+//   and even where the device would take more after that time. A regular file on a hung network mount can
+//   still hold the caller.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -263,7 +263,7 @@ private:
 } // namespace
 
 // The 2000-result log and then the log at close go to pipes that take nothing
-// more: each write fails after 5 s without progress, and the signal that came
+// more: each write fails 5 s after it began, and the signal that came
 // during the first closes the program within 15 s, its panel on the error
 // stream since the log at close could not be written.
 TEST(LogAtCloseSignal, WritesThatStallCannotHoldTheCloseLongerThan15s) {
