@@ -92,7 +92,16 @@ bool FormClose(VltContext &ctx) {
     // The ports close only once the log is written: after a failed log the
     // window stays open with its channels working as before, and nothing of
     // the panel is lost.
-    if (!WriteCloseLog(ctx))
+    ctx.LogAtCloseRunning = true;
+    bool written = false;
+    try {
+        written = WriteCloseLog(ctx);
+    } catch (...) {
+        ctx.LogAtCloseRunning = false;
+        throw;
+    }
+    ctx.LogAtCloseRunning = false;
+    if (!written)
         return false;
     for (TComm *comm : ctx.ChannelComm)
         if (comm && comm->IsOpen())

@@ -49,7 +49,7 @@ void CountResultAndLog(VltContext &ctx) {
     if (ctx.Form)
         ctx.Form->InfoMemo.Add(
             Format(">---- Total OK Number is : %d, NG is %d ----", ctx.TotalOkCount, ctx.TotalNgCount));
-    if (ctx.ResultsSinceLogSave < kResultsPerLogSave)
+    if (ctx.ResultsSinceLogSave < kResultsPerLogSave || ctx.LogAtCloseRunning)
         return;
     ctx.ResultsSinceLogSave = 0;
     if (!ctx.Form || !ctx.Clock)

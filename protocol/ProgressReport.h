@@ -8,6 +8,9 @@ struct VltContext;
 // False when the decoded packet is no report (its first eight bytes do not
 // add up to 0).
 bool HandleProgressReport(VltContext &ctx, int n);
+// One result more: its totals line, and the panel saved when it is the
+// 2000th since the last save (or the first after the log at close, when the
+// 2000th came while that was written).
 void CountResultAndLog(VltContext &ctx);
 
 // Path of the automatic result log in the program's folder, from the date and

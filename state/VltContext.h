@@ -67,6 +67,10 @@ struct VltContext {
     uint32_t TotalOkCount = 0;
     uint32_t TotalNgCount = 0;
     uint32_t ResultsSinceLogSave = 0;
+    // The log at close is being written (its error box may be open): the
+    // every-2000 save waits for the next result after it, so that a close
+    // never waits for two writes.
+    bool LogAtCloseRunning = false;
     uint32_t ProgramCounter = 0;
 
     // Status flags (0 or 1).

@@ -3,6 +3,7 @@
 #include "LogFixture.h"
 #include "platform/Errors.h"
 #include "platform/EventQueue.h"
+#include "protocol/ProgressReport.h"
 #include "serial/Comm.h"
 #include "state/LineFile.h"
 #include "tests/platform/FileSizeLimit.h"
@@ -132,6 +133,33 @@ TEST_F(LogFile, AnAutomaticLogThatCannotBeWrittenKeepsTheWindowAndItsChannels) {
         }
     }
     ctx.ChannelComm = {};
+}
+
+// The 2000th result comes while the log at close is written and its error
+// box is open: the result log waits, so that the close never waits for two
+// writes, and is saved with the first result after the refused close.
+TEST_F(LogFile, TheResultLogDueDuringTheLogAtCloseIsSavedAfterIt) {
+    const auto log = dir / "Log";
+    std::filesystem::remove_all(log);
+    Write(log, "not a folder\n");
+    AddLines(7);
+    ctx.ResultsSinceLogSave = 1999;
+    const std::filesystem::path resultLog = ResultLogPath(ctx.ProgramDir, clock.DateText(), clock.TimeText());
+    std::vector<bool> savedDuringTheBox;
+    dialogs.WhileOpen = [&](const RecordingDialogs::Call &) {
+        CountResultAndLog(ctx);
+        CountResultAndLog(ctx);
+        savedDuringTheBox.push_back(std::filesystem::exists(resultLog));
+    };
+    EXPECT_FALSE(FormClose(ctx));
+    EXPECT_EQ(savedDuringTheBox, std::vector<bool>{false});
+    EXPECT_EQ(ctx.ResultsSinceLogSave, 2001u);
+    dialogs.WhileOpen = nullptr;
+
+    CountResultAndLog(ctx);
+    ASSERT_TRUE(std::filesystem::exists(resultLog));
+    EXPECT_EQ(ctx.ResultsSinceLogSave, 0u);
+    EXPECT_NE(Read(resultLog).find(">---- Total OK Number is : 0, NG is 0 ----"), std::string::npos);
 }
 
 // A "Log" folder that its user may not write: as that user (root may write
