@@ -49,6 +49,9 @@ void IgnoreWriteSignals() {
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGPIPE, &ignore, nullptr);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
+    // Started in the background of a terminal set to `tostop`: a message to
+    // it would stop the program until someone brought it to the front.
+    ::sigaction(SIGTTOU, &ignore, nullptr);
 }
 
 TEndSignals::TEndSignals() {

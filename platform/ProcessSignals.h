@@ -7,7 +7,8 @@
 // which closes the window as its close button does.
 #include <optional>
 
-// SIGPIPE and SIGXFSZ ignored.
+// SIGPIPE and SIGXFSZ ignored; SIGTTOU too, so that writing to a terminal
+// from the background never stops the program.
 void IgnoreWriteSignals();
 
 // SIGTERM, SIGHUP and SIGINT blocked in the calling thread (and so in every

@@ -10,12 +10,15 @@
 #include <iterator>
 #include <poll.h>
 #include <pthread.h>
+#include <pty.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -110,6 +113,47 @@ TEST(ProcessSignals, SavePastTheFileSizeLimitFailsAndLeavesNothingBehind) {
         names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"panel.log"});
     EXPECT_EQ(FileText(file), "old\r\n");
+}
+
+// Started in the background of a terminal that stops background writers
+// (`stty tostop`), as a shell job: a message to the terminal goes out and
+// the program runs on instead of stopping until it is brought to the front.
+TEST(ProcessSignals, AWriteToTheTerminalFromTheBackgroundDoesNotStopTheProgram) {
+    for (const bool setUp : {false, true}) {
+        SCOPED_TRACE(setUp ? "with the setup" : "without it, the job stops");
+        const int status = InChild([setUp] {
+            int master = -1, slave = -1;
+            if (setsid() < 0 || openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
+                ioctl(slave, TIOCSCTTY, 0) != 0)
+                return 10;
+            termios t{};
+            if (tcgetattr(slave, &t) != 0)
+                return 11;
+            t.c_lflag |= TOSTOP;
+            if (tcsetattr(slave, TCSANOW, &t) != 0)
+                return 12;
+            const pid_t job = fork();
+            if (job == 0) {
+                setpgid(0, 0); // a job of its own, not the terminal's front one
+                if (setUp)
+                    IgnoreWriteSignals();
+                _exit(write(slave, "msg\n", 4) == 4 ? 0 : 1);
+            }
+            setpgid(job, job);
+            int st = 0;
+            if (waitpid(job, &st, WUNTRACED) != job)
+                return 13;
+            const bool stopped = WIFSTOPPED(st);
+            if (stopped) {
+                kill(job, SIGKILL);
+                waitpid(job, nullptr, 0);
+            }
+            char buf[16];
+            const bool arrived = !stopped && read(master, buf, sizeof buf) > 0;
+            return setUp ? (arrived && WIFEXITED(st) && WEXITSTATUS(st) == 0 ? 0 : 1) : (stopped ? 0 : 2);
+        });
+        EXPECT_TRUE(ExitedZero(status));
+    }
 }
 
 // The three signals that end the program wait, blocked in every thread
