@@ -7,6 +7,8 @@
 #include <pthread.h>
 #include <signal.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,6 +127,11 @@ void NeverBlockOn(int fd) {
     if (flags < 0 || (flags & O_NONBLOCK) || ::fstat(fd, &was) != 0 ||
         !(S_ISFIFO(was.st_mode) || ::isatty(fd)))
         return;
+    // A terminal's own side (a pseudo-terminal master) opened again would be
+    // a new terminal that nobody reads: left as it is.
+    unsigned ptyNumber = 0;
+    if (::ioctl(fd, TIOCGPTN, &ptyNumber) == 0)
+        return;
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     // A FIFO whose reader is gone refuses (ENXIO): its writes fail at once.
     const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
@@ -134,4 +141,22 @@ void NeverBlockOn(int fd) {
     if (::fstat(own, &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino)
         ::dup2(own, fd);
     ::close(own);
+}
+
+bool WriteWithoutWaiting(int fd, std::string_view text) {
+    struct stat st {};
+    const bool socket = ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n =
+            socket ? ::send(fd, text.data() + done, text.size() - done, MSG_DONTWAIT | MSG_NOSIGNAL)
+                   : ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return false;
+    }
+    return true;
 }

@@ -15,10 +15,16 @@
 // full pipe nobody reads, past every signal. A pipe, FIFO or terminal gets a
 // non-blocking open file description of its own, opened again through /proc;
 // whoever else shares the old one (the parent, a launcher) keeps it as it
-// was. A regular file never blocks; what cannot be opened again (a socket, or
-// anything without /proc) stays as it is. Writes that meet a full stream then
-// fail at once; TErrorStream still waits its budget. Made at start, in main.
+// was. A regular file never blocks; what cannot be opened again (a socket, a
+// pseudo-terminal's master side, or anything without /proc) stays as it is. Writes that meet a full stream
+// then fail at once; TErrorStream still waits its budget. Made at start, in main.
 void NeverBlockOn(int fd);
+
+// Writes what the descriptor takes at once and drops the rest; safe from any
+// thread. A socket (a service manager's journal) cannot be opened again as
+// NeverBlockOn does, so it is sent to without waiting. False when not all of
+// the text went.
+bool WriteWithoutWaiting(int fd, std::string_view text);
 
 class TErrorStream {
 public:

@@ -14,6 +14,7 @@
 #include "app/qt/VltWindows.h"
 #include "forms/ProgramVLTForm.h"
 #include "forms/qt/SignalClose.h"
+#include "forms/qt/ToolkitMessages.h"
 #include "platform/Clock.h"
 #include "platform/ErrorStream.h"
 #include "platform/ProcessSignals.h"
@@ -26,6 +27,7 @@ int main(int argc, char **argv) {
         return 1;
     // A full stderr nobody reads must not hold the program.
     NeverBlockOn(STDERR_FILENO);
+    SendToolkitMessagesWithoutWaiting();
     // Read while no other thread could change it meanwhile.
     ReadUmaskAtStart();
 

@@ -8,6 +8,7 @@
 #include "forms/qt/QtDialogs.h"
 #include "forms/qt/QtEventQueue.h"
 #include "forms/qt/SignalClose.h"
+#include "forms/qt/ToolkitMessages.h"
 #include "fwupgrade/FwUpgradeProgram.h"
 #include "fwupgrade/qt/AboutDialog.h"
 #include "fwupgrade/qt/ApplicationTitle.h"
@@ -23,6 +24,7 @@ int main(int argc, char **argv) {
         return 1;
     // A full stderr nobody reads must not hold the program.
     NeverBlockOn(STDERR_FILENO);
+    SendToolkitMessagesWithoutWaiting();
     // Read while no other thread could change it meanwhile.
     ReadUmaskAtStart();
 

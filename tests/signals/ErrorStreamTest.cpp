@@ -157,10 +157,11 @@ TEST(ErrorStream, ANonBlockingOrReaderlessStreamDoesNotHoldTheWriter) {
 // description of its own that does not: a full pipe refuses at once instead
 // of waiting, while whoever shares the old description (the parent, a
 // launcher) keeps it blocking. A regular file, which never blocks, is left
-// as it is.
+// as it is, and so is a terminal's own side (opened again, it would be a new
+// terminal that nobody reads).
 TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
-    enum TKind { Pipe, Terminal, File };
-    for (const TKind kind : {Pipe, Terminal, File}) {
+    enum TKind { Pipe, Terminal, TerminalMaster, File };
+    for (const TKind kind : {Pipe, Terminal, TerminalMaster, File}) {
         SCOPED_TRACE(kind);
         const int status = InChild(
             [&] {
@@ -176,6 +177,11 @@ TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
                     if (keep < 0 || grantpt(keep) != 0 || unlockpt(keep) != 0)
                         return 10;
                     fd = open(ptsname(keep), O_WRONLY | O_NOCTTY);
+                } else if (kind == TerminalMaster) {
+                    fd = posix_openpt(O_RDWR | O_NOCTTY);
+                    if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0)
+                        return 10;
+                    keep = open(ptsname(fd), O_RDONLY | O_NOCTTY | O_NONBLOCK);
                 } else {
                     char name[] = "/tmp/pelmor-errstream.XXXXXX";
                     fd = mkstemp(name);
@@ -194,8 +200,16 @@ TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
                     return 12;
                 if (fcntl(other, F_GETFL) & O_NONBLOCK)
                     return 13;
-                if (nonBlocking != (kind != File))
+                if (nonBlocking != (kind == Pipe || kind == Terminal))
                     return 14;
+                if (kind == TerminalMaster) {
+                    // Still the terminal whose other side is read.
+                    char got[8] = {};
+                    pollfd in{keep, POLLIN, 0};
+                    if (write(fd, "x\n", 2) != 2 || poll(&in, 1, 5000) != 1 ||
+                        read(keep, got, sizeof got) < 1 || got[0] != 'x')
+                        return 16;
+                }
                 if (kind == Pipe && (write(fd, "x", 1) != -1 || errno != EAGAIN))
                     return 15;
                 close(keep);
