@@ -49,6 +49,9 @@ struct UgContext {
     // before it sends its first request: what comes before that answer are
     // the owed answers.
     bool UgSyncing = false;
+    // Probes sent whose answer has not come: answers owed end only with the
+    // answer to the last of them.
+    uint8_t UgProbesOut = 0;
     uint8_t DeviceFound = 0;
     std::array<uint8_t, kUgPacketSize> UgPacket{};
     std::array<uint8_t, kUgRxBufferSize> UgRxBuffer{};

@@ -57,6 +57,9 @@ void BitBtnFindClick(UgContext &ctx) {
     f.InfoMemo.Add(Format("> Checking Device In %s............", port));
     if (!ctx.SPxComm1)
         return;
+    // Another port, another programmer: it owes nothing of this one's.
+    if (ctx.SPxComm1->CommName() != port)
+        ForgetAnswersOwed(ctx);
     ctx.SPxComm1->SetCommName(port);
     ctx.SPxComm1->OpenPort(); // ECommsError ends the search; the caller shows it
     if (ctx.Pause)
@@ -153,6 +156,8 @@ void SPxComm1RequestHangup(UgContext &ctx) {
     // again when the programmer is back.
     ClosePortIfOpen(ctx);
     ctx.DeviceFound = 0;
+    // The programmer that comes back starts afresh: it owes nothing.
+    ForgetAnswersOwed(ctx);
     f.SpdBtnDownLoad.Enabled = false;
     f.SpdBtnVerify.Enabled = false;
     f.DevLabel.Caption = "设备......";

@@ -51,6 +51,14 @@ bool PortGone(const UgContext &ctx) {
     return ctx.SPxComm1 && !ctx.SPxComm1->IsOpen();
 }
 
+// The programmer's answer to the probe (it echoes the probe's three bytes,
+// then the name's length); it answers no request. Its name is not needed to
+// know that one probe is answered.
+bool IsProbeAnswer(const UgContext &ctx, uint16_t len) {
+    const auto &p = ctx.UgPacket;
+    return len >= 4 && std::equal(kProbeFrame.begin() + 1, kProbeFrame.begin() + 4, p.begin()) && p[3] != 0;
+}
+
 // A new operation starts from an empty receive buffer: a fragment of an
 // earlier answer cannot join its first reply. When answers may still come for
 // requests given up on, it first sends the probe: the programmer answers in
@@ -64,7 +72,7 @@ bool BeginOperation(UgContext &ctx, uint8_t state) {
         ctx.UgAnswersOwed = true; // the operation replaced waited for one
     ctx.UgRxCount = 0;
     ctx.UgState = state;
-    ctx.UgSyncing = ctx.UgAnswersOwed;
+    ctx.UgSyncing = ctx.UgAnswersOwed || ctx.UgProbesOut > 0;
     return true;
 }
 
@@ -86,8 +94,14 @@ void SendFirstRequestOrProbe(UgContext &ctx) {
     UgSendHandshake(ctx);
 }
 
-// The probe's answer came: no owed answer can follow it.
+// A probe's answer came. Once the last probe sent is answered no owed answer
+// can follow: the programmer answers in order, and a probe sent earlier says
+// nothing of the requests sent after it.
 void ProbeAnswered(UgContext &ctx) {
+    if (ctx.UgProbesOut > 0)
+        --ctx.UgProbesOut;
+    if (ctx.UgProbesOut > 0)
+        return;
     ctx.UgAnswersOwed = false;
     if (ctx.UgSyncing && ctx.UgState != UgIdle) {
         ctx.UgSyncing = false;
@@ -128,6 +142,8 @@ std::string UgStatusText(uint8_t status) {
 void UgSendHandshake(UgContext &ctx) {
     static_assert(kProbeFrame.size() <= kUgTxBufferSize);
     std::copy(kProbeFrame.begin(), kProbeFrame.end(), ctx.UgTxBuffer.begin());
+    if (ctx.UgProbesOut < 255)
+        ++ctx.UgProbesOut;
     Send(ctx, static_cast<uint16_t>(kProbeFrame.size()));
 }
 
@@ -170,43 +186,37 @@ bool UgHandleHandshakeReply(UgContext &ctx) {
         return false;
     const std::string deviceName = DeviceNameText(name);
     // An operation started before the device answered (the menu works with
-    // the buttons disabled) goes on: its request went out after the probe.
+    // the buttons disabled) goes on once its own probe is answered.
     ctx.DeviceFound = 1;
     ctx.Form->SpdBtnDownLoad.Enabled = true;
     ctx.Form->SpdBtnVerify.Enabled = true;
     ctx.Form->DevLabel.Caption = deviceName;
     UgAddInfoLine(ctx, Format("Find Device : %s!", deviceName));
     ProbeAnswered(ctx);
-    return true;
+    // Bytes after it may be the answer to a later probe.
+    return ctx.UgProbesOut == 0;
 }
-
-namespace {
-
-// While an operation waits for the probe's answer, only that answer is taken.
-bool TakeProbeAnswer(UgContext &ctx, uint16_t len) {
-    TDeviceNameField name = ExpectedDeviceName;
-    if (CheckHandshakeName(ctx.UgPacket.data(), len, name, kHandshakeNameOffset) != 0)
-        return false;
-    ProbeAnswered(ctx);
-    return true;
-}
-
-} // namespace
 
 bool UgHandleResponse(UgContext &ctx) {
     const bool reopened = ctx.UgRxReopened && ctx.UgRxCount > 0;
     uint16_t len = 0;
     if (DecodeFrame(ctx.UgRxBuffer, ctx.UgPacket, len, ctx.UgRxCount) != kFrameOk)
         return false;
-    // Nothing waits for a reply: this one answers a request given up on.
-    if (ctx.UgState == UgIdle)
+    // A probe's answer counts whenever it comes, also while nothing runs: a
+    // probe whose answer was not counted would hold every later operation.
+    // Bytes after it stay for the next frame (another probe's answer), unless
+    // it let the operation send its first request.
+    if (IsProbeAnswer(ctx, len)) {
+        const bool waited = ctx.UgSyncing && ctx.UgState != UgIdle;
+        ProbeAnswered(ctx);
+        return waited && !ctx.UgSyncing;
+    }
+    // Nothing waits for a reply, or answers owed come before the probe's:
+    // this one answers a request given up on.
+    if (ctx.UgState == UgIdle || ctx.UgSyncing)
         return false;
-    if (ctx.UgSyncing)
-        return TakeProbeAnswer(ctx, len);
-    // Too short to hold a header and a check word: no reply at all. A probe's
-    // answer (its check word is not the protocol's) answers no request.
-    if (len < kPktOverhead ||
-        std::equal(kProbeFrame.begin() + 1, kProbeFrame.begin() + 4, ctx.UgPacket.begin()))
+    // Too short to hold a header and a check word: no reply at all.
+    if (len < kPktOverhead)
         return false;
     // An intact reply that names another request is the late answer to one
     // given up on. A damaged one names nothing for sure and fails the
@@ -215,6 +225,8 @@ bool UgHandleResponse(UgContext &ctx) {
     const bool intact = ReplyCheckWordGood(ctx.UgPacket, len);
     if (intact ? !AnswersOutstandingRequest(ctx) : reopened)
         return false;
+    if (!intact)
+        ctx.UgAnswersOwed = true; // it may have been noise, the real answer still to come
     const uint8_t status = CheckReplyStatus(ctx.UgPacket, len);
     if (status != kStatusSuccess && status != kStatusDone) {
         UgEndOperation(ctx, status);
@@ -274,6 +286,11 @@ void UgFailOperation(UgContext &ctx, const std::string &text) {
     if (ctx.Dialogs)
         ctx.Dialogs->Error(text);
     UgAddInfoLine(ctx, text);
+}
+
+void ForgetAnswersOwed(UgContext &ctx) {
+    ctx.UgProbesOut = 0;
+    ctx.UgAnswersOwed = false;
 }
 
 void UgAbandonOperation(UgContext &ctx) {

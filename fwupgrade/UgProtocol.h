@@ -52,6 +52,9 @@ void UgAddInfoLine(UgContext &ctx, const std::string &text);
 void UgFailOperation(UgContext &ctx, const std::string &text);
 // Drops the running operation without a word (a new search replaces it).
 void UgAbandonOperation(UgContext &ctx);
+// No answer can come for anything sent before: the programmer went away, or
+// another port's programmer is used.
+void ForgetAnswersOwed(UgContext &ctx);
 
 // Upgrade steps 1-2: set up the run and send the first block.
 void UgStartUpgrade(UgContext &ctx);
