@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "forms/Controls.h"
@@ -12,6 +14,39 @@
 #include "protocol/ReplyHandling.h"
 #include "serial/Comm.h"
 #include "state/VltContext.h"
+
+namespace {
+
+// Whether the frame that the delimiter at `at` opens would pass a report's
+// sum test (eight bytes that add up to 0); nothing while that frame, or the
+// byte after the delimiter, is still on its way.
+std::optional<bool> ReportOpensAt(std::span<const uint8_t> rx, uint16_t at, uint16_t count) {
+    if (at + 1 >= count)
+        return std::nullopt;
+    uint8_t sum = 0;
+    size_t n = 0;
+    bool escape = false;
+    for (size_t i = at + 1; i < count; ++i) {
+        uint8_t b = rx[i];
+        if (b == kFrameDelimiter)
+            return n >= 8 && sum == 0;
+        if (escape) {
+            if (b != kEscapedDelimiter && b != kEscapedEscape)
+                return false;
+            b = b == kEscapedDelimiter ? kFrameDelimiter : kFrameEscape;
+            escape = false;
+        } else if (b == kFrameEscape) {
+            escape = true;
+            continue;
+        }
+        if (n < 8)
+            sum = static_cast<uint8_t>(sum + b);
+        ++n;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t length) {
     const size_t k = static_cast<size_t>(n - 1);
@@ -56,15 +91,23 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
         const uint16_t closing = ClosingDelimiterAt(rx, before);
         if (reopened && closing < before) {
             // Opened by the delimiter of a frame not taken, this may be that
-            // frame's trailer and noise up to the next report's opening
-            // delimiter, which can pass the report's sum test by chance. A
-            // report is followed by its trailer, or at once by the next
-            // frame; noise by the next report's first byte. Otherwise the
-            // bytes are dropped and the closing delimiter is read again as an
-            // opening one.
-            if (closing + 1 == before)
-                break; // the byte that decides is still on its way
-            if (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter) {
+            // frame's trailer and noise, or noise alone, up to the next
+            // report's opening delimiter, and pass the report's sum test by
+            // chance. What opens with the trailer byte is trailer and noise.
+            // A report is followed by its trailer, or at once by the next
+            // frame. Where neither follows, this is noise if the frame its
+            // closing delimiter opens is a report, and otherwise a report
+            // whose trailer was hit. Noise is dropped, and the closing
+            // delimiter is read again as an opening one.
+            bool noise = rx[1] == kFrameTrailerByte;
+            if (!noise && (closing + 1 == before ||
+                           (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter))) {
+                const auto report = ReportOpensAt(rx, closing, before);
+                if (!report)
+                    break; // the bytes that decide are still on their way
+                noise = *report;
+            }
+            if (noise) {
                 std::copy(rx.begin() + closing, rx.begin() + before, rx.begin());
                 count = static_cast<uint16_t>(before - closing);
                 continue;
