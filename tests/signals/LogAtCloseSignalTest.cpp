@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -305,6 +306,99 @@ TEST(LogAtCloseSignal, WritesThatStallCannotHoldTheCloseLongerThan15s) {
         << err;
     EXPECT_NE(err.find(std::strerror(ETIMEDOUT)), std::string::npos) << err;
     EXPECT_NE(err.find(">---- Total OK Number is : 2000, NG is 0 ----"), std::string::npos) << err;
+    for (size_t i = 0; i < gang.Size(); ++i)
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+}
+
+namespace {
+
+// Readers of the stalled logs that take one page now and then: every write
+// makes a little progress before the 5 s without progress run out, as a
+// slow consumer's would.
+class TTrickleReaders {
+public:
+    TTrickleReaders(const std::vector<fs::path> &dirs, std::chrono::milliseconds every) {
+        const std::time_t now = std::time(nullptr);
+        for (const auto &dir : dirs)
+            for (std::time_t t = now - 2; t < now + 120; ++t) {
+                std::tm tm{};
+                localtime_r(&t, &tm);
+                char name[64];
+                std::strftime(name, sizeof name, "VLT_%Y_%m_%d_%H_%M_%S.log", &tm);
+                const fs::path p = dir / name;
+                if (mkfifo(p.c_str(), 0600) == 0)
+                    Readers.push_back({p, open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)});
+            }
+        Reader = std::thread([this, every] {
+            char page[4096];
+            while (!Stop) {
+                std::this_thread::sleep_for(every);
+                for (const auto &r : Readers)
+                    if (read(r.second, page, sizeof page) > 0)
+                        ++Pages;
+            }
+        });
+    }
+    ~TTrickleReaders() {
+        Stop = true;
+        Reader.join();
+        for (const auto &r : Readers)
+            close(r.second);
+    }
+    bool Written(const fs::path &dir) const {
+        for (const auto &[path, fd] : Readers) {
+            int pending = 0;
+            if (path.parent_path() == dir && ioctl(fd, FIONREAD, &pending) == 0 && pending > 0)
+                return true;
+        }
+        return false;
+    }
+    std::atomic<int> Pages{0};
+
+private:
+    std::vector<std::pair<fs::path, int>> Readers;
+    std::atomic<bool> Stop{false};
+    std::thread Reader;
+};
+
+} // namespace
+
+// The logs go to pipes whose readers take a page every 4.5 s: no write ever
+// waits 5 s without progress, yet the signal must still close the program
+// within 15 s.
+TEST(LogAtCloseSignal, SlowReadersCannotHoldTheCloseLongerThan15s) {
+    TSimGang gang(4);
+    TVltRun run(gang);
+    fs::create_directories(run.Dir / "Log");
+    TTrickleReaders slow({run.Dir, run.Dir / "Log"}, 4500ms);
+    run.Start();
+    for (size_t i = 0; i < gang.Size(); ++i) {
+        const TSimDevice &d = gang.Device(i);
+        ASSERT_TRUE(d.WaitFor([](const TSimDevice &x) { return x.Counters().Probes > 0; }, kLimit)) << i;
+        ASSERT_TRUE(Within([&] { return fs::exists(LockOf(d)); })) << LockOf(d);
+    }
+    const std::vector<uint8_t> runs(25, 6);
+    std::vector<size_t> writes(gang.Size());
+    ASSERT_TRUE(Within([&] {
+        if (slow.Written(run.Dir))
+            return true;
+        for (size_t i = 0; i < gang.Size(); ++i)
+            if (writes[i] < 30 && !gang.Device(i).Sending()) {
+                gang.Device(i).SendStandAloneRuns(runs, 1);
+                ++writes[i];
+            }
+        return false;
+    })) << "the 2000-result log was never written\n"
+        << run.Stderr();
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    const int status = run.Ended();
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << run.Stderr();
+    EXPECT_LE(WEXITSTATUS(status), 1);
+    EXPECT_LT(took, 15s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms, "
+                         << slow.Pages << " pages read";
     for (size_t i = 0; i < gang.Size(); ++i)
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
 }

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -198,6 +199,7 @@ public:
     }
 
     fs::path Dir;
+    pid_t ProcessId() const { return Pid; }
 
 private:
     fs::path Exe;
@@ -662,3 +664,126 @@ TEST(UpgradeProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
     EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
     EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
 }
+
+namespace {
+
+// A connected socket for a program's stderr whose peer, kept here, never
+// reads, as a stalled log collector's: filled from here without changing
+// the description the program shares.
+class TStuckSocketStderr {
+public:
+    TStuckSocketStderr() {
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, End) != 0)
+            End[0] = End[1] = -1;
+    }
+    ~TStuckSocketStderr() {
+        for (int fd : End)
+            if (fd >= 0)
+                close(fd);
+    }
+    int WriteEnd() const { return End[1]; }
+    bool Fill() {
+        const std::string block(4096, '#');
+        while (send(End[1], block.data(), block.size(), MSG_DONTWAIT) > 0) {
+        }
+        while (send(End[1], "#", 1, MSG_DONTWAIT) == 1) {
+        }
+        const bool full = send(End[1], "#", 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
+        close(End[1]);
+        End[1] = -1;
+        return full;
+    }
+
+private:
+    int End[2];
+};
+
+} // namespace
+
+// Stderr is a socket whose peer stopped reading (a service manager's log
+// collector that stalls): the toolkit's warnings on showing the error box
+// must not hold the upgrade tool past the signal.
+TEST(UpgradeProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TStuckSocketStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    gang.Device(0).InjectStatus(0x2C);
+    TStart how = kUpgradeThatFails;
+    how.Stderr = err.WriteEnd();
+    run.Start(how);
+    ASSERT_TRUE(err.Fill());
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
+    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+}
+
+// The same for the gang programmer, whose refused close writes its panel
+// to that stderr.
+TEST(GangProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
+    TSimGang gang(4);
+    TProgramRun run(PELMOR_VLT_EXE, gang);
+    TStuckSocketStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    run.Start(TStart{.Stderr = err.WriteEnd()});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
+    fs::remove_all(run.Dir / "Log");
+    std::ofstream(run.Dir / "Log") << "not a folder\n";
+    ASSERT_TRUE(err.Fill());
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedRefused(run));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+}
+
+class EarlySignalProgram : public ::testing::TestWithParam<TProgram> {};
+
+// Whether the process blocks SIGTERM now: it has made its signal setup.
+bool BlocksTerm(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigBlk:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+// A signal that comes once the signal setup is made, while the program is
+// still starting (the toolkit, the window, the ports), closes it all the
+// same: never a kill, never a program that stays, and no lock file left.
+TEST_P(EarlySignalProgram, ClosesTheProgram) {
+    using namespace std::chrono;
+    int runs = 0, bad = 0;
+    for (const auto delay : {0us, 200us, 1000us, 3000us, 10000us, 30000us, 100000us, 300000us}) {
+        for (int r = 0; r < 2; ++r) {
+            TSimGang gang(GetParam().Devices);
+            TProgramRun run(GetParam().Exe, gang);
+            run.Start();
+            ASSERT_TRUE(Within([&] { return run.HasEnded() || BlocksTerm(run.ProcessId()); }));
+            const auto until = steady_clock::now() + delay;
+            while (steady_clock::now() < until) {
+            }
+            run.Signal(r ? SIGHUP : SIGTERM);
+            const auto signalled = steady_clock::now();
+            const int status = run.Ended();
+            ++runs;
+            const bool ok =
+                WIFEXITED(status) && WEXITSTATUS(status) <= 1 && steady_clock::now() - signalled < 15s;
+            bad += !ok;
+            EXPECT_TRUE(ok) << delay.count() << " us: " << Describe(status) << "\n" << run.Stderr();
+            for (size_t i = 0; i < gang.Size(); ++i)
+                EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << delay.count() << " us, device " << i;
+        }
+    }
+    std::printf("%s: %d of %d early signals did not close it\n", GetParam().Name, bad, runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, EarlySignalProgram, ::testing::ValuesIn(kPrograms), ProgramName);
