@@ -787,3 +787,62 @@ TEST_P(EarlySignalProgram, ClosesTheProgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, EarlySignalProgram, ::testing::ValuesIn(kPrograms), ProgramName);
+
+namespace {
+
+// A terminal for stderr whose other side nobody reads (a terminal window
+// that hangs): filled through a description of its own.
+class TStuckTerminalStderr {
+public:
+    TStuckTerminalStderr() {
+        Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0)
+            return;
+        Slave = open(ptsname(Master), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    }
+    ~TStuckTerminalStderr() {
+        for (int fd : {Master, Slave})
+            if (fd >= 0)
+                close(fd);
+    }
+    int WriteEnd() const { return Slave; }
+    bool Fill() {
+        const int filler = open(ptsname(Master), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (filler < 0)
+            return false;
+        while (write(filler, "#", 1) == 1) {
+        }
+        const bool full = write(filler, "#", 1) < 0 && errno == EAGAIN;
+        close(filler);
+        close(Slave);
+        Slave = -1;
+        return full;
+    }
+
+private:
+    int Master = -1;
+    int Slave = -1;
+};
+
+} // namespace
+
+// The same with stderr a terminal that takes nothing more.
+TEST(UpgradeProgramSignals, AFullStderrTerminalDoesNotHoldTheClose) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TStuckTerminalStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    gang.Device(0).InjectStatus(0x2C);
+    TStart how = kUpgradeThatFails;
+    how.Stderr = err.WriteEnd();
+    run.Start(how);
+    ASSERT_TRUE(err.Fill());
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
+    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+}
