@@ -8,6 +8,10 @@
 // UG_HOSTILE_SCENARIOS=N runs N scenarios (300 by default); UG_TRACE=seed
 // prints the last events of that failing scenario (-1: of every one);
 // UG_FOUND_ONLY=1 keeps the operator off the menu until the device answered.
+// UG_CLEAN_PROBES=1 keeps the programmer and the line from losing or damaging
+// a probe's answer (always so where the tool must work again at the end);
+// UG_SEARCH_KEEPS_WIRE=1 lets the bytes on their way survive a search;
+// UG_TRACE_LEN=N keeps N events, UG_TRACE_BYTES=1 adds every read.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -50,7 +54,9 @@ struct Request {
 
 class Bench {
 public:
-    explicit Bench(uint32_t seed) : rng(seed) {
+    // With `cleanProbes` the programmer and the line never lose nor damage a
+    // probe's answer: a count of probes out that stays wrong is the tool's.
+    Bench(uint32_t seed, bool cleanProbes) : rng(seed), cleanProbes(cleanProbes) {
         ctx.Form = &form;
         ctx.AboutForm = &about;
         ctx.Dialogs = &dialogs;
@@ -80,6 +86,35 @@ public:
         return fault;
     }
 
+    // Then the programmer answers everything it holds, at once and intact,
+    // and the operator checks once more: that check must succeed.
+    std::string Settle() {
+        calm = true;
+        serviceLeft = std::min(serviceLeft, 5);
+        neverAnswer = false;
+        if (!plugged) {
+            plugged = true;
+            pending.clear();
+            wire.clear();
+            Search();
+        }
+        for (int t = 0;
+             t < 40000 && fault.empty() && (!pending.empty() || !wire.empty() || ctx.UgState != UgIdle);
+             ++t, ++now)
+            Step();
+        if (!fault.empty())
+            return fault;
+        const int before = successes;
+        NewOp(UgVerifyRunning);
+        Call([&] { SpdBtnVerifyClick(ctx); });
+        for (int t = 0; t < 3 * UgReplyTimeoutTicks && ctx.UgState != UgIdle && fault.empty(); ++t, ++now)
+            Step();
+        if (fault.empty() && successes != before + 1)
+            Fail("everything answered, yet the next verify failed (probes counted out: " +
+                 std::to_string(ctx.UgProbesOut) + ")");
+        return fault;
+    }
+
     int ops = 0;
     int successes = 0;
     int boxes = 0;
@@ -92,7 +127,7 @@ private:
 
     void Trace(const std::string &what) {
         trace.push_back(std::to_string(now) + " " + what);
-        if (trace.size() > 60)
+        if (trace.size() > (std::getenv("UG_TRACE_LEN") ? std::stoul(std::getenv("UG_TRACE_LEN")) : 60u))
             trace.pop_front();
     }
     static std::string Name(uint8_t cmd, uint16_t addr) {
@@ -112,7 +147,10 @@ private:
     // Every call into the tool: the frame it sent, if any, goes to the programmer.
     template <typename F> void Call(F f) {
         ctx.UgTxBuffer[0] = 0;
+        const uint8_t out = ctx.UgProbesOut;
         f();
+        if (ctx.UgProbesOut != out)
+            Trace("probes counted out: " + std::to_string(ctx.UgProbesOut));
         if (ctx.UgTxBuffer[0] != kFrameDelimiter)
             return;
         if (std::equal(kProbeFrame.begin(), kProbeFrame.end(), ctx.UgTxBuffer.begin())) {
@@ -144,9 +182,14 @@ private:
     // Most requests are served at once; some take longer than the 10 s the
     // tool waits, a few are never answered.
     void StartService() {
+        if (calm) {
+            serviceLeft = Range(0, 5);
+            neverAnswer = false;
+            return;
+        }
         const int p = Pct();
         serviceLeft = p < 70 ? Range(0, 5) : p < 85 ? Range(6, 450) : Range(450, 900);
-        neverAnswer = Pct() < 4;
+        neverAnswer = Pct() < 4 && !(cleanProbes && pending.front().probe);
     }
 
     void Serve() {
@@ -163,24 +206,24 @@ private:
             // tells two apart, so one sent twice would end the wait for
             // answers owed one answer early: a programmer that does so is
             // beyond what the tool can see, and is not played here.
-            const int copies = !r.probe && Pct() < 8 ? 2 : 1;
+            const int copies = !calm && !r.probe && Pct() < 8 ? 2 : 1;
             std::vector<uint8_t> frame;
             Answer a{r.op, r.cmd, r.addr, true, false};
             if (r.probe) {
                 frame = ugtest::ProbeReply("Pelmor200VLT");
             } else if (r.cmd == UgCmdDataBlock) {
                 const int p = Pct();
-                const uint8_t status = p < 88 ? 0 : p < 94 ? 6 : 0x2C;
+                const uint8_t status = calm || p < 88 ? 0 : p < 94 ? 6 : 0x2C;
                 a.good = status == 0 || status == 6;
                 frame = ugtest::StatusReply(r.cmd, r.addr, status);
             } else {
-                a.good = Pct() < 85;
+                a.good = calm || Pct() < 85;
                 frame = a.good ? ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C)
                                : ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DA, 0x4B5C);
             }
             for (int c = 0; c < copies; ++c) {
                 auto bytes = frame;
-                if (Pct() < 5) {
+                if (!calm && !(cleanProbes && r.probe) && Pct() < 5) {
                     // Line noise hits a byte between the delimiters.
                     bytes[static_cast<size_t>(Range(1, static_cast<int>(bytes.size()) - 7))] ^=
                         static_cast<uint8_t>(Range(1, 255));
@@ -202,6 +245,8 @@ private:
 
     // Now and then junk on the line: bytes without a delimiter, or a stray frame.
     void Noise() {
+        if (calm)
+            return;
         const int p = Pct();
         if (p < 3) {
             for (int i = Range(1, 20); i > 0; --i) {
@@ -227,6 +272,12 @@ private:
         n = std::min(n, wire.size());
         std::vector<uint8_t> chunk(wire.begin(), wire.begin() + static_cast<long>(n));
         wire.erase(wire.begin(), wire.begin() + static_cast<long>(n));
+        if (std::getenv("UG_TRACE_BYTES")) {
+            std::ostringstream hex;
+            for (uint8_t b : chunk)
+                hex << ' ' << std::hex << int(b);
+            Trace("read" + hex.str());
+        }
         Call([&] { SPxComm1ReceiveData(ctx, chunk.data(), static_cast<uint16_t>(chunk.size())); });
     }
 
@@ -340,7 +391,8 @@ private:
         NewOp(UgIdle);
         resulted = true; // a search shows no result box of its own
         Call([&] { BitBtnFindClick(ctx); });
-        wire.clear();
+        if (!searchKeepsWire)
+            wire.clear();
         Call([&] {
             ctx.DeviceFound = 0;
             UgSendHandshake(ctx);
@@ -357,6 +409,10 @@ private:
     int serviceLeft = 0;
     bool neverAnswer = false;
     bool plugged = true;
+    bool calm = false;
+    bool cleanProbes;
+    // The search's reopening of the port loses nothing on its way.
+    bool searchKeepsWire = std::getenv("UG_SEARCH_KEEPS_WIRE") != nullptr;
     std::deque<uint8_t> wire;
     std::vector<Answer> answers;
 
@@ -552,14 +608,18 @@ int ScenarioCount() {
     return v ? std::atoi(v) : 300;
 }
 
-TEST(UgHostileProgrammer, NoSuccessWithoutEveryAcknowledgementOneBoxAtATimeNoHang) {
+// Runs the scenarios; with `settle`, each ends with the programmer answering
+// all it holds and one more check that must succeed.
+void RunScenarios(bool settle) {
     const int scenarios = ScenarioCount();
     int failed = 0, ops = 0, successes = 0, boxes = 0;
     std::vector<std::string> first;
     std::map<std::string, int> kinds;
     for (int s = 0; s < scenarios; ++s) {
-        Bench b(static_cast<uint32_t>(s + 1));
-        const std::string fault = b.Run(8000);
+        Bench b(static_cast<uint32_t>(s + 1), settle || std::getenv("UG_CLEAN_PROBES") != nullptr);
+        std::string fault = b.Run(8000);
+        if (settle && fault.empty())
+            fault = b.Settle();
         ops += b.ops;
         successes += b.successes;
         boxes += b.boxes;
@@ -573,6 +633,8 @@ TEST(UgHostileProgrammer, NoSuccessWithoutEveryAcknowledgementOneBoxAtATimeNoHan
             std::string kind = fault.substr(colon + 2);
             if (kind.rfind("success shown, but block", 0) == 0)
                 kind = "success shown, but a block of this upgrade was not acknowledged";
+            if (kind.rfind("everything answered", 0) == 0)
+                kind = "everything answered, yet the next verify failed";
             ++kinds[kind.substr(0, kind.find(": "))];
             if (first.size() < 10)
                 first.push_back("seed " + std::to_string(s + 1) + ": " + fault);
@@ -585,6 +647,76 @@ TEST(UgHostileProgrammer, NoSuccessWithoutEveryAcknowledgementOneBoxAtATimeNoHan
     for (const auto &f : first)
         ADD_FAILURE() << f;
     EXPECT_EQ(failed, 0);
+}
+
+TEST(UgHostileProgrammer, NoSuccessWithoutEveryAcknowledgementOneBoxAtATimeNoHang) {
+    RunScenarios(false);
+}
+
+// Once the programmer has answered everything, the tool works again: no
+// count of probes still out is left standing.
+TEST(UgHostileProgrammer, OnceEverythingIsAnsweredTheNextCheckSucceeds) {
+    RunScenarios(true);
+}
+
+} // namespace
+
+namespace {
+
+// A probe's answer that is half in when the tool clears its receive buffer
+// (an operation starts, or one ends by time-out) is never counted, though the
+// programmer sent it whole: the count of probes out then stays one too high,
+// and every later upgrade or check waits for an answer that cannot come.
+TEST_F(UgGivenUpOn, AProbesAnswerHalfInWhenTheReceiveBufferIsClearedStillCounts) {
+    struct Case {
+        const char *name;
+        bool searching; // the probe is the search's; otherwise an operation's after a time-out
+        bool timeOut;   // the operation waiting for it times out (else the operator starts another)
+    };
+    const Case cases[] = {
+        {"the search's probe, an operation started from the menu meanwhile", true, false},
+        {"an operation's probe, the operator starts another meanwhile", false, false},
+        {"an operation's probe, the operation times out meanwhile", false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        if (c.searching) {
+            ctx.DeviceFound = 0;
+            Do([&] { UgSendHandshake(ctx); });
+        } else {
+            Start(UgStartVerify);
+            TimeOut();
+            Start(UgStartVerify); // sends the probe
+            Answer(1);            // the verify given up on, late
+        }
+        ASSERT_FALSE(sent.empty());
+        ASSERT_TRUE(sent.front().probe);
+        sent.pop_front();
+        const auto probe = ugtest::ProbeReply("Pelmor200VLT");
+        const size_t half = probe.size() / 2;
+        Feed({probe.begin(), probe.begin() + static_cast<long>(half)});
+        if (c.timeOut) {
+            Do([&] {
+                for (int t = 0; t < UgReplyTimeoutTicks; ++t)
+                    Timer1Timer(ctx);
+            });
+        } else {
+            Start(UgStartVerify);
+        }
+        Feed({probe.begin() + static_cast<long>(half), probe.end()});
+        Answer(); // everything else, in order
+        TimeOut();
+        if (c.timeOut) {
+            dialogs.Calls.clear();
+            Start(UgStartVerify);
+            Answer();
+            TimeOut();
+        }
+        EXPECT_EQ(ctx.UgProbesOut, 0) << "counted out, though every probe was answered";
+        EXPECT_EQ(Successes(), std::vector<std::string>{"操作成功！"})
+            << "the programmer answered everything, yet the check after it failed";
+    }
 }
 
 } // namespace
