@@ -258,3 +258,37 @@ TEST(IdleChannelNoise, AfterAFrameNotTakenNoiseWritesNoLineAndAReportIsKept) {
         EXPECT_EQ(wrongCounts, 0u) << c.name << ", of " << stream.size() << " cuts";
     }
 }
+
+// A report that comes whole after a frame not taken, and whose first trailer
+// byte was hit, waits for the next frame to be judged. When the programmer
+// has nothing more to send (the last chip of a shift), its result is never
+// counted; a line error or a command started on the channel meanwhile loses
+// it for good.
+TEST(IdleChannelNoise, AReportWholeAfterAFrameNotTakenIsCountedWithoutWaitingForAnother) {
+    auto stray = Framed(StatusReply(0));
+    stray.resize(stray.size() - kFrameTrailerLength);
+    auto hit = Framed(Report(0xF0, 6));
+    hit[hit.size() - kFrameTrailerLength] = 0x7F; // its first trailer byte hit by noise
+    struct Case {
+        const char *name;
+        void (*then)(Channel &);
+    };
+    const Case cases[] = {
+        {"nothing follows", [](Channel &) {}},
+        {"then a line error", [](Channel &ch) { SPxCommReceiveError(*ch.Ctx, 2, 0); }},
+        {"then a command starts on the channel", [](Channel &ch) { BeginOperation(*ch.Ctx, 2); }},
+    };
+    std::vector<uint8_t> stream = stray;
+    stream.insert(stream.end(), hit.begin(), hit.end());
+    for (const Case &c : cases) {
+        size_t wrong = 0;
+        for (size_t cut = 0; cut < stream.size(); ++cut) {
+            Channel ch;
+            ch.Receive({stream.begin(), stream.begin() + static_cast<long>(cut)});
+            ch.Receive({stream.begin() + static_cast<long>(cut), stream.end()});
+            c.then(ch);
+            wrong += ch.Ctx->ChannelOkCount[1] != 1;
+        }
+        EXPECT_EQ(wrong, 0u) << c.name << ": the result not counted, of " << stream.size() << " cuts";
+    }
+}
