@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -845,4 +846,94 @@ TEST(UpgradeProgramSignals, AFullStderrTerminalDoesNotHoldTheClose) {
     ASSERT_TRUE(EndedNormally(run));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
     EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+}
+
+namespace {
+
+// Stderr is the master side of a pseudo-terminal (a program that runs this
+// one under a terminal of its own) whose other side is open, raw, and read
+// by nobody: full before the program starts.
+class TStuckPtyMasterStderr {
+public:
+    TStuckPtyMasterStderr() {
+        Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0)
+            return;
+        Slave = open(ptsname(Master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        // Raw, as a program that runs one under its own terminal sets it: the
+        // line discipline then stops taking bytes when its buffer is full,
+        // where a canonical one would drop them.
+        termios raw{};
+        if (Slave >= 0 && tcgetattr(Slave, &raw) == 0) {
+            cfmakeraw(&raw);
+            tcsetattr(Slave, TCSANOW, &raw);
+        }
+    }
+    ~TStuckPtyMasterStderr() {
+        for (int fd : {Master, Slave})
+            if (fd >= 0)
+                close(fd);
+    }
+    int WriteEnd() const { return Slave >= 0 ? Master : -1; }
+    // The master cannot be opened again: filled through the shared
+    // description, made blocking again before the program gets it.
+    bool Fill() {
+        const int flags = fcntl(Master, F_GETFL);
+        if (flags < 0 || fcntl(Master, F_SETFL, flags | O_NONBLOCK) != 0)
+            return false;
+        while (write(Master, "#", 1) == 1) {
+        }
+        const bool full = write(Master, "#", 1) < 0 && errno == EAGAIN;
+        return fcntl(Master, F_SETFL, flags) == 0 && full;
+    }
+
+private:
+    int Master = -1;
+    int Slave = -1;
+};
+
+} // namespace
+
+// The toolkit's warnings on showing the error box go to that master: they
+// must not hold the upgrade tool past the signal.
+TEST(UpgradeProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+    TSimGang gang(1);
+    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
+    TStuckPtyMasterStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    ASSERT_TRUE(err.Fill());
+    gang.Device(0).InjectStatus(0x2C);
+    TStart how = kUpgradeThatFails;
+    how.Stderr = err.WriteEnd();
+    run.Start(how);
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
+    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedNormally(run));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
+    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+}
+
+// The same for the gang programmer, whose refused close writes its panel
+// to that stderr.
+TEST(GangProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+    TSimGang gang(4);
+    TProgramRun run(PELMOR_VLT_EXE, gang);
+    TStuckPtyMasterStderr err;
+    ASSERT_GE(err.WriteEnd(), 0);
+    ASSERT_TRUE(err.Fill());
+    run.Start(TStart{.Stderr = err.WriteEnd()});
+    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
+    fs::remove_all(run.Dir / "Log");
+    std::ofstream(run.Dir / "Log") << "not a folder\n";
+
+    const auto signalled = std::chrono::steady_clock::now();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(EndedRefused(run));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
 }
