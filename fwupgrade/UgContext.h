@@ -49,9 +49,12 @@ struct UgContext {
     // before it sends its first request: what comes before that answer are
     // the owed answers.
     bool UgSyncing = false;
-    // Probes sent whose answer has not come: answers owed end only with the
-    // answer to the last of them.
+    // Probes sent whose answer has not come, and how many of them were sent
+    // before the last request: the programmer answers in order, so their
+    // answers come before that request's and say nothing of it. The answer to
+    // a probe sent after it is what ends the answers owed.
     uint8_t UgProbesOut = 0;
+    uint8_t UgProbesBeforeRequest = 0;
     uint8_t DeviceFound = 0;
     std::array<uint8_t, kUgPacketSize> UgPacket{};
     std::array<uint8_t, kUgRxBufferSize> UgRxBuffer{};

@@ -70,9 +70,11 @@ bool BeginOperation(UgContext &ctx, uint8_t state) {
     }
     if (ctx.UgState != UgIdle)
         ctx.UgAnswersOwed = true; // the operation replaced waited for one
-    ctx.UgRxCount = 0;
+    // Half of a probe's answer may be in already: it must still count.
+    if (ctx.UgProbesOut == 0)
+        ctx.UgRxCount = 0;
     ctx.UgState = state;
-    ctx.UgSyncing = ctx.UgAnswersOwed || ctx.UgProbesOut > 0;
+    ctx.UgSyncing = ctx.UgAnswersOwed;
     return true;
 }
 
@@ -94,14 +96,17 @@ void SendFirstRequestOrProbe(UgContext &ctx) {
     UgSendHandshake(ctx);
 }
 
-// A probe's answer came. Once the last probe sent is answered no owed answer
-// can follow: the programmer answers in order, and a probe sent earlier says
-// nothing of the requests sent after it.
+// A probe's answer came: the answer to the earliest probe still out. Sent
+// after the last request, it follows every answer owed; sent before it, it
+// says nothing of that request. Where an answer was lost, a later one is
+// taken for an earlier one: the wait only grows longer.
 void ProbeAnswered(UgContext &ctx) {
     if (ctx.UgProbesOut > 0)
         --ctx.UgProbesOut;
-    if (ctx.UgProbesOut > 0)
+    if (ctx.UgProbesBeforeRequest > 0) {
+        --ctx.UgProbesBeforeRequest;
         return;
+    }
     ctx.UgAnswersOwed = false;
     if (ctx.UgSyncing && ctx.UgState != UgIdle) {
         ctx.UgSyncing = false;
@@ -109,7 +114,9 @@ void ProbeAnswered(UgContext &ctx) {
     }
 }
 
+// Every request: the probes still out were sent before it.
 void EncodeAndSend(UgContext &ctx, uint16_t packetLen) {
+    ctx.UgProbesBeforeRequest = ctx.UgProbesOut;
     const uint16_t n = EncodeFrame(std::span<const uint8_t>(ctx.UgPacket).first(packetLen), ctx.UgTxBuffer);
     Send(ctx, n);
 }
@@ -225,8 +232,13 @@ bool UgHandleResponse(UgContext &ctx) {
     const bool intact = ReplyCheckWordGood(ctx.UgPacket, len);
     if (intact ? !AnswersOutstandingRequest(ctx) : reopened)
         return false;
-    if (!intact)
+    if (intact) {
+        // Every probe sent before the request is answered by now.
+        ctx.UgProbesOut = 0;
+        ctx.UgProbesBeforeRequest = 0;
+    } else {
         ctx.UgAnswersOwed = true; // it may have been noise, the real answer still to come
+    }
     const uint8_t status = CheckReplyStatus(ctx.UgPacket, len);
     if (status != kStatusSuccess && status != kStatusDone) {
         UgEndOperation(ctx, status);
@@ -290,6 +302,7 @@ void UgFailOperation(UgContext &ctx, const std::string &text) {
 
 void ForgetAnswersOwed(UgContext &ctx) {
     ctx.UgProbesOut = 0;
+    ctx.UgProbesBeforeRequest = 0;
     ctx.UgAnswersOwed = false;
 }
 
@@ -309,7 +322,8 @@ void UgStartProgress(UgContext &ctx, uint16_t startPos, uint16_t maxValue) {
 }
 
 void UgEndOperation(UgContext &ctx, uint8_t status) {
-    ctx.UgRxCount = 0;
+    if (ctx.UgProbesOut == 0) // else a probe's answer may be half in
+        ctx.UgRxCount = 0;
     ctx.UgState = UgIdle;
     ctx.UgSyncing = false;
     ctx.Form->Timer1.Enabled = false;
