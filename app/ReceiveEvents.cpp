@@ -46,6 +46,21 @@ std::optional<bool> ReportOpensAt(std::span<const uint8_t> rx, uint16_t at, uint
     return std::nullopt;
 }
 
+// Whether the trailer's worth of bytes after the delimiter at `at` is a
+// trailer with one byte hit; nothing while they are on their way. No report
+// opens with four 0xFF of five: its first byte and its stage are never 0xFF.
+std::optional<bool> TrailerWithOneByteHit(std::span<const uint8_t> rx, uint16_t at, uint16_t count) {
+    size_t trailerBytes = 0;
+    for (size_t i = at + 1; i <= at + kFrameTrailerLength; ++i) {
+        if (i >= count)
+            return std::nullopt;
+        if (rx[i] == kFrameDelimiter)
+            return false;
+        trailerBytes += rx[i] == kFrameTrailerByte;
+    }
+    return trailerBytes + 1 >= kFrameTrailerLength;
+}
+
 } // namespace
 
 void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t length) {
@@ -94,14 +109,16 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
             // frame's trailer and noise, or noise alone, up to the next
             // report's opening delimiter, and pass the report's sum test by
             // chance. What opens with the trailer byte is trailer and noise.
-            // A report is followed by its trailer, or at once by the next
-            // frame. Where neither follows, this is noise if the frame its
-            // closing delimiter opens is a report, and otherwise a report
-            // whose trailer was hit. Noise is dropped, and the closing
+            // A report is followed by its trailer (one byte of it may be hit),
+            // or at once by the next frame. Where neither follows, this is
+            // noise if the frame its closing delimiter opens is a report, and
+            // otherwise a report whose trailer was hit harder. Noise is dropped, and the closing
             // delimiter is read again as an opening one.
             bool noise = rx[1] == kFrameTrailerByte;
-            if (!noise && (closing + 1 == before ||
-                           (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter))) {
+            if (!noise &&
+                (closing + 1 == before ||
+                 (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter)) &&
+                TrailerWithOneByteHit(rx, closing, before) != true) {
                 const auto report = ReportOpensAt(rx, closing, before);
                 if (!report)
                     break; // the bytes that decide are still on their way
