@@ -241,7 +241,10 @@ void WaitConnectedAndLocked(const TProgramRun &run, TSimGang &gang, size_t count
         ASSERT_TRUE(Within([&] {
             return run.HasEnded() || (d.Counters().Probes > 0 && fs::exists(LockOf(d)));
         })) << "device "
-            << i << " not probed or not locked";
+            << i << " not probed or not locked: " << d.Counters().Probes << " probes, lock "
+            << (fs::exists(LockOf(d)) ? "there, naming " + FileText(LockOf(d)) : std::string("missing"))
+            << " (" << LockOf(d) << ")\n"
+            << run.Stderr();
         ASSERT_FALSE(run.HasEnded()) << "ended at start:\n" << run.Stderr();
     }
 }
