@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/ErrorStream.h"
@@ -219,3 +221,54 @@ TEST(ErrorStream, NeverBlockGivesTheStreamANonBlockingDescriptionOfItsOwn) {
         EXPECT_TRUE(ExitedZero(status));
     }
 }
+
+namespace {
+
+// A blocking pipe nobody reads, filled with messages until one does not go:
+// none of them is cut while the pipe still takes the whole of it at once.
+TEST(WriteWithoutWaitingOnABlockingPipe, NoMessageIsCutWhereThePipeHadRoomForIt) {
+    for (const size_t length : {600u, 1000u, 3000u}) {
+        SCOPED_TRACE(length);
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        const std::string message(length, 'x');
+        int whole = 0;
+        while (WriteWithoutWaiting(ends[1], message) && whole < 1000)
+            ++whole;
+        int queued = 0;
+        ASSERT_EQ(::ioctl(ends[0], FIONREAD, &queued), 0);
+        ::fcntl(ends[1], F_SETFL, ::fcntl(ends[1], F_GETFL) | O_NONBLOCK);
+        const ssize_t more = ::write(ends[1], message.data(), message.size());
+        EXPECT_TRUE(static_cast<size_t>(queued) % length == 0 || more != static_cast<ssize_t>(length))
+            << whole << " whole, " << queued % length << " bytes of the next one, yet the pipe took it whole";
+        ::close(ends[0]);
+        ::close(ends[1]);
+    }
+}
+
+// The master side of a pseudo-terminal whose slave nobody reads (a line
+// discipline still waiting for the end of its line): poll says there is
+// room, and the one byte written must not hold the caller.
+TEST(WriteWithoutWaitingOnAPseudoTerminalMaster, TextWithoutALineEndNeverBlocks) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::alarm(5); // a write that blocks ends the child here
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            ::_exit(2);
+        const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        if (slave < 0)
+            ::_exit(2);
+        const std::string message(100, 'x');
+        for (int i = 0; i < 100000 && WriteWithoutWaiting(master, message); ++i) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "held until the alarm ended it" : "no pseudo-terminal");
+}
+
+} // namespace
