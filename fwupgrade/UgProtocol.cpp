@@ -200,8 +200,9 @@ bool UgHandleHandshakeReply(UgContext &ctx) {
     ctx.Form->DevLabel.Caption = deviceName;
     UgAddInfoLine(ctx, Format("Find Device : %s!", deviceName));
     ProbeAnswered(ctx);
-    // Bytes after it may be the answer to a later probe.
-    return ctx.UgProbesOut == 0;
+    // Bytes after it may be the answer to a later probe, or to the request of
+    // an operation started from the menu meanwhile.
+    return ctx.UgState == UgIdle && ctx.UgProbesOut == 0;
 }
 
 bool UgHandleResponse(UgContext &ctx) {

@@ -731,24 +731,6 @@ TEST_F(UgGivenUpOn, AProbesAnswerHalfInWhenTheReceiveBufferIsClearedStillCounts)
 
 namespace {
 
-// A reply the programmer sends twice whose second copy comes only after the
-// operator started the next check: that copy names the same request as the
-// new check's and must not count as its answer.
-TEST_F(UgGivenUpOn, ASecondCopyOfAVerifyReplyThatComesLateDoesNotAnswerTheNextVerify) {
-    Start(UgStartVerify);
-    ASSERT_FALSE(sent.empty());
-    const auto good = ugtest::VerifyReply(0x4B5C, 0x10DB, 0x10DB, 0x4B5C);
-    Answer(1);
-    ASSERT_EQ(Successes(), std::vector<std::string>{"操作成功！"});
-    dialogs.Calls.clear();
-    Start(UgStartVerify);
-    failing.insert({op, 0x4FFF}); // this check's checksums differ
-    Feed(good);                   // the first verify's answer, once more
-    Answer();
-    TimeOut();
-    EXPECT_EQ(Successes(), std::vector<std::string>{}) << "judged by the copy of the verify before";
-}
-
 // The programmer answers the search's probe and the first block of an
 // upgrade started from the menu meanwhile in one read: the upgrade goes on.
 TEST_F(UgGivenUpOn, AnUpgradeStartedBeforeTheSearchWasAnsweredGoesOnWhenBothAnswersComeInOneRead) {
