@@ -104,17 +104,25 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
     while (PacketComplete(rx, count)) {
         const uint16_t before = count;
         const uint16_t closing = ClosingDelimiterAt(rx, before);
-        if (reopened && closing < before) {
-            // Opened by the delimiter of a frame not taken, this may be that
-            // frame's trailer and noise, or noise alone, up to the next
-            // report's opening delimiter, and pass the report's sum test by
-            // chance. What opens with the trailer byte is trailer and noise.
-            // A report is followed by its trailer (one byte of it may be hit),
-            // or at once by the next frame. Where neither follows, this is
-            // noise if the frame its closing delimiter opens is a report, and
-            // otherwise a report whose trailer was hit harder. Noise is dropped, and the closing
+        // Where the frame's content starts, after its opening delimiter (two
+        // or more: a frame of nothing whose trailer was lost came first).
+        const uint16_t opening =
+            static_cast<uint16_t>(std::find(rx.begin(), rx.begin() + before, kFrameDelimiter) - rx.begin());
+        uint16_t first = opening;
+        while (first < closing && rx[first] == kFrameDelimiter)
+            ++first;
+        if ((reopened || first > opening + 1) && closing < before) {
+            // Opened by the delimiter of a frame not taken (or one of
+            // nothing), this may be that frame's trailer and noise, or noise
+            // alone, up to the next report's opening delimiter, and pass the
+            // report's sum test by chance. What opens with the trailer byte
+            // is trailer and noise. A report is followed by its trailer (one
+            // byte of it may be hit), or at once by the next frame. Where
+            // neither follows, this is noise if the frame its closing
+            // delimiter opens is a report, and otherwise a report whose
+            // trailer was hit harder. Noise is dropped, and the closing
             // delimiter is read again as an opening one.
-            bool noise = rx[1] == kFrameTrailerByte;
+            bool noise = rx[first] == kFrameTrailerByte;
             if (!noise &&
                 (closing + 1 == before ||
                  (rx[closing + 1] != kFrameTrailerByte && rx[closing + 1] != kFrameDelimiter)) &&
@@ -127,6 +135,7 @@ void SPxCommReceiveData(VltContext &ctx, int n, const uint8_t *buffer, uint16_t 
             if (noise) {
                 std::copy(rx.begin() + closing, rx.begin() + before, rx.begin());
                 count = static_cast<uint16_t>(before - closing);
+                reopened = true;
                 continue;
             }
         }
