@@ -1,6 +1,5 @@
 #include "platform/ErrorStream.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -148,27 +147,23 @@ bool WriteWithoutWaiting(int fd, std::string_view text) {
     struct stat st {};
     const bool socket = ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
     const int flags = ::fcntl(fd, F_GETFL);
-    // A stream that could block (a pseudo-terminal master, anything that
-    // could not be opened again) takes only what poll says it has room for:
-    // a terminal one byte, a pipe what fits one of its pages at once.
-    const bool mayBlock = !socket && flags >= 0 && !(flags & O_NONBLOCK) && !S_ISREG(st.st_mode);
-    const size_t chunk = !mayBlock ? text.size() : ::isatty(fd) ? 1 : 512;
+    // A stream that could block and cannot be opened again (a pseudo-terminal
+    // master, anything without /proc) is non-blocking for this write only;
+    // whoever shares it sees that only meanwhile. Two threads writing at once
+    // could still meet a blocking moment: the toolkit warns from its own.
+    const bool shared = !socket && flags >= 0 && !(flags & O_NONBLOCK) && !S_ISREG(st.st_mode) &&
+                        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
     size_t done = 0;
     while (done < text.size()) {
-        if (mayBlock) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, 0) != 1 || !(p.revents & POLLOUT))
-                return false;
-        }
-        const size_t n = std::min(chunk, text.size() - done);
-        const ssize_t put = socket ? ::send(fd, text.data() + done, n, MSG_DONTWAIT | MSG_NOSIGNAL)
-                                   : ::write(fd, text.data() + done, n);
-        if (put > 0)
-            done += static_cast<size_t>(put);
-        else if (put < 0 && errno == EINTR)
-            continue;
-        else
-            return false;
+        const ssize_t n =
+            socket ? ::send(fd, text.data() + done, text.size() - done, MSG_DONTWAIT | MSG_NOSIGNAL)
+                   : ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (!(n < 0 && errno == EINTR))
+            break;
     }
-    return true;
+    if (shared)
+        ::fcntl(fd, F_SETFL, flags);
+    return done == text.size();
 }

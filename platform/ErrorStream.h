@@ -23,8 +23,8 @@ void NeverBlockOn(int fd);
 // Writes what the descriptor takes at once and drops the rest; safe from any
 // thread. A socket (a service manager's journal) cannot be opened again as
 // NeverBlockOn does, so it is sent to without waiting; a stream that still
-// blocks (a pseudo-terminal master) gets only what poll says it has room
-// for. False when not all of the text went.
+// blocks (a pseudo-terminal master) is made non-blocking for the write only.
+// False when not all of the text went.
 bool WriteWithoutWaiting(int fd, std::string_view text);
 
 class TErrorStream {
