@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "serial/UucpLock.h"
+#include "tests/signals/ChildEnvironment.h"
 #include "tools/devsim/SimDevice.h"
 
 namespace fs = std::filesystem;
@@ -101,6 +102,11 @@ public:
         const std::string map = (Dir / "devices.map").string();
         const std::string err = (Dir / "stderr.txt").string();
         const std::string cwd = StartedIn().string();
+        const TChildEnvironment env({
+            {"PELMOR_SERIAL_MAP", map},
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP},
+        });
         std::fflush(nullptr);
         Pid = fork();
         ASSERT_GE(Pid, 0);
@@ -113,14 +119,11 @@ public:
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
-            for (int s : {SIGTERM, SIGHUP, SIGINT})
-                signal(s, SIG_DFL);
-            setenv("PELMOR_SERIAL_MAP", map.c_str(), 1);
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            setenv("LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP, 1);
+            DefaultEndSignals();
             if (chdir(cwd.c_str()) != 0)
                 _exit(126);
-            execl(Exe.c_str(), Exe.c_str(), static_cast<char *>(nullptr));
+            char *const argv[] = {const_cast<char *>(Exe.c_str()), nullptr};
+            execve(Exe.c_str(), argv, env.Get());
             _exit(127);
         }
         PidFd = static_cast<int>(syscall(SYS_pidfd_open, Pid, 0));

@@ -25,6 +25,7 @@
 
 #include "protocol/Frame.h"
 #include "serial/UucpLock.h"
+#include "tests/signals/ChildEnvironment.h"
 #include "tools/devsim/SimDevice.h"
 #include "tools/devsim/SimPackets.h"
 
@@ -114,6 +115,18 @@ public:
         const std::string map = (Dir / "devices.map").string();
         const std::string err = (Dir / "stderr.txt").string();
         const std::string dialogs = (Dir / "dialogs.txt").string();
+        std::vector<std::pair<std::string, std::string>> set = {
+            {"PELMOR_SERIAL_MAP", map},
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP},
+            {"QT_PLUGIN_PATH", PELMOR_TEST_PLUGIN_PATH},
+            {"QT_QPA_GENERIC_PLUGINS", "pelmordisplaythread,pelmordialogwatch,pelmorbuttonpress"},
+            {"PELMOR_DIALOG_WATCH", dialogs},
+            {"XDG_RUNTIME_DIR", Dir.string()}, // else the toolkit warns on stderr
+        };
+        if (how.Press)
+            set.emplace_back("PELMOR_PRESS_BUTTON", how.Press);
+        const TChildEnvironment env(set);
         std::fflush(nullptr);
         Pid = fork();
         ASSERT_GE(Pid, 0);
@@ -128,28 +141,17 @@ public:
                 const rlimit size{how.FileSizeLimit, how.FileSizeLimit};
                 setrlimit(RLIMIT_FSIZE, &size);
             }
-            // As from a terminal: a test run in the background starts with
-            // SIGINT ignored, which the program would keep.
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
-            for (int s : {SIGTERM, SIGHUP, SIGINT})
-                signal(s, SIG_DFL);
-            setenv("PELMOR_SERIAL_MAP", map.c_str(), 1);
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            setenv("LSAN_OPTIONS", "suppressions=" PELMOR_LSAN_SUPP, 1);
-            setenv("QT_PLUGIN_PATH", PELMOR_TEST_PLUGIN_PATH, 1);
-            setenv("QT_QPA_GENERIC_PLUGINS", "pelmordisplaythread,pelmordialogwatch,pelmorbuttonpress", 1);
-            setenv("PELMOR_DIALOG_WATCH", dialogs.c_str(), 1);
-            if (how.Press)
-                setenv("PELMOR_PRESS_BUTTON", how.Press, 1);
-            setenv("XDG_RUNTIME_DIR", Dir.c_str(), 1); // else the toolkit warns on stderr
+            DefaultEndSignals();
             if (chdir(Dir.c_str()) != 0)
                 _exit(126);
             if (how.StandardClosed)
                 for (int n = 0; n <= 2; ++n)
                     close(n);
-            execl(Exe.c_str(), Exe.c_str(), static_cast<char *>(nullptr));
+            char *const argv[] = {const_cast<char *>(Exe.c_str()), nullptr};
+            execve(Exe.c_str(), argv, env.Get());
             _exit(127);
         }
         PidFd = static_cast<int>(syscall(SYS_pidfd_open, Pid, 0));
@@ -183,6 +185,19 @@ public:
     }
 
     std::string Stderr() const { return FileText(Dir / "stderr.txt"); }
+
+    // Where each of its threads waits in the kernel, for a program that hangs.
+    std::string Waits() const {
+        std::string out;
+        std::error_code ec;
+        for (const auto &t : fs::directory_iterator("/proc/" + std::to_string(Pid) + "/task", ec)) {
+            std::string name = FileText(t.path() / "comm");
+            if (!name.empty() && name.back() == '\n')
+                name.pop_back();
+            out += t.path().filename().string() + " " + name + ": " + FileText(t.path() / "wchan") + "\n";
+        }
+        return out;
+    }
 
     // The dialogs that showed, oldest first: title and text.
     std::vector<std::pair<std::string, std::string>> Dialogs() const {
@@ -244,7 +259,8 @@ void WaitConnectedAndLocked(const TProgramRun &run, TSimGang &gang, size_t count
             << i << " not probed or not locked: " << d.Counters().Probes << " probes, lock "
             << (fs::exists(LockOf(d)) ? "there, naming " + FileText(LockOf(d)) : std::string("missing"))
             << " (" << LockOf(d) << ")\n"
-            << run.Stderr();
+            << run.Stderr() << "\n"
+            << run.Waits();
         ASSERT_FALSE(run.HasEnded()) << "ended at start:\n" << run.Stderr();
     }
 }
