@@ -3,6 +3,7 @@
 // that a write that blocks for good ends the case instead of the run.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/ErrorStream.h"
@@ -269,6 +271,36 @@ TEST(WriteWithoutWaitingOnAPseudoTerminalMaster, TextWithoutALineEndNeverBlocks)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << (WIFSIGNALED(status) ? "held until the alarm ended it" : "no pseudo-terminal");
+}
+
+} // namespace
+
+namespace {
+
+// Two threads that warn at once on the same full, blocking pipe: the one that
+// writes after the other put the blocking flag back must not wait for room.
+TEST(WriteWithoutWaitingOnABlockingPipe, TwoThreadsWritingAtOnceNeverBlock) {
+    const int status = InChild(
+        [] {
+            int ends[2];
+            if (::pipe(ends) != 0)
+                return 2;
+            Fill(ends[1]);
+            std::atomic<bool> go{false};
+            auto hammer = [&] {
+                while (!go.load()) {
+                }
+                for (int i = 0; i < 200000; ++i)
+                    WriteWithoutWaiting(ends[1], "x");
+            };
+            std::thread a(hammer), b(hammer);
+            go = true;
+            a.join();
+            b.join();
+            return (::fcntl(ends[1], F_GETFL) & O_NONBLOCK) == 0 ? 0 : 3;
+        },
+        kHangMs);
+    EXPECT_TRUE(ExitedZero(status)) << "a write waited for room on the full pipe";
 }
 
 } // namespace
