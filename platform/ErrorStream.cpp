@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -145,13 +146,21 @@ void NeverBlockOn(int fd) {
 
 bool WriteWithoutWaiting(int fd, std::string_view text) {
     struct stat st {};
-    const bool socket = ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
-    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0)
+        return false;
+    const bool socket = S_ISSOCK(st.st_mode);
     // A stream that could block and cannot be opened again (a pseudo-terminal
     // master, anything without /proc) is non-blocking for this write only;
-    // whoever shares it sees that only meanwhile. Two threads writing at once
-    // could still meet a blocking moment: the toolkit warns from its own.
-    const bool shared = !socket && flags >= 0 && !(flags & O_NONBLOCK) && !S_ISREG(st.st_mode) &&
+    // whoever shares it sees that only meanwhile. The flag belongs to the
+    // stream, not the thread: one lock for the process, taken before the
+    // flags are read, so that no thread writes after another one made the
+    // stream blocking again.
+    static std::mutex streamFlags;
+    std::unique_lock<std::mutex> flagsHeld(streamFlags, std::defer_lock);
+    if (!socket && !S_ISREG(st.st_mode))
+        flagsHeld.lock();
+    const int flags = socket ? 0 : ::fcntl(fd, F_GETFL);
+    const bool shared = flagsHeld.owns_lock() && flags >= 0 && !(flags & O_NONBLOCK) &&
                         ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
     size_t done = 0;
     while (done < text.size()) {
