@@ -21,16 +21,6 @@
 
 namespace {
 
-// A progress report: its first eight bytes add up to 0.
-std::vector<uint8_t> Report(uint8_t stage, uint8_t result = 0) {
-    std::vector<uint8_t> p = {0x88, stage, result, 0, 0, 0, 0, 0, 0, 0};
-    uint8_t sum = 0;
-    for (size_t i = 0; i < 7; ++i)
-        sum = static_cast<uint8_t>(sum + p[i]);
-    p[7] = static_cast<uint8_t>(-sum);
-    return p;
-}
-
 struct Mix {
     const char *name;
     bool noiseWithDelimiters; // noise may hold 0xC0 and 0xDB

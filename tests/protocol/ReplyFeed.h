@@ -26,6 +26,16 @@ inline std::vector<uint8_t> DataReply(std::span<const uint8_t> data) {
     return ReplyPacket(0xEE, std::vector<uint8_t>(data.begin(), data.end()));
 }
 
+// An idle programmer's progress report: its first eight bytes add up to 0.
+inline std::vector<uint8_t> Report(uint8_t stage, uint8_t result = 0) {
+    std::vector<uint8_t> p = {0x88, stage, result, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t sum = 0;
+    for (size_t i = 0; i < 7; ++i)
+        sum = static_cast<uint8_t>(sum + p[i]);
+    p[7] = static_cast<uint8_t>(-sum);
+    return p;
+}
+
 inline std::vector<uint8_t> Framed(const std::vector<uint8_t> &packet) {
     std::vector<uint8_t> wire(packet.size() * 2 + kFrameOverhead);
     wire.resize(EncodeFrame(packet, wire));

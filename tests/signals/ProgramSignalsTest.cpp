@@ -638,53 +638,6 @@ private:
 
 } // namespace
 
-// Stderr is a full pipe nobody reads, and the log at close fails: neither the
-// program's texts (the closing line, the box's) nor the toolkit's own
-// warnings on showing the box hold the close; it ends as it would.
-TEST(GangProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
-    TSimGang gang(4);
-    TProgramRun run(PELMOR_VLT_EXE, gang);
-    TStuckStderr err;
-    ASSERT_GE(err.WriteEnd(), 0);
-    run.Start(TStart{.Stderr = err.WriteEnd()});
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
-    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
-    fs::remove_all(run.Dir / "Log");
-    std::ofstream(run.Dir / "Log") << "not a folder\n";
-    ASSERT_TRUE(err.Fill());
-
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(EndedRefused(run));
-    ASSERT_EQ(run.Dialogs().size(), 1u);
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
-        EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
-    }
-}
-
-// The same for the upgrade tool, whose stderr is full before it shows an
-// error box: the toolkit's warnings on showing it do not hold the program
-// either, before the signal or after.
-TEST(UpgradeProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
-    TSimGang gang(1);
-    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
-    TStuckStderr err;
-    ASSERT_GE(err.WriteEnd(), 0);
-    gang.Device(0).InjectStatus(0x2C);
-    TStart how = kUpgradeThatFails;
-    how.Stderr = err.WriteEnd();
-    run.Start(how);
-    // Full long before the programmer is found and the box shows.
-    ASSERT_TRUE(err.Fill());
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
-    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
-
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(EndedNormally(run));
-    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
-    EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
-}
-
 namespace {
 
 // A connected socket for a program's stderr whose peer, kept here, never
@@ -719,51 +672,6 @@ private:
 };
 
 } // namespace
-
-// Stderr is a socket whose peer stopped reading (a service manager's log
-// collector that stalls): the toolkit's warnings on showing the error box
-// must not hold the upgrade tool past the signal.
-TEST(UpgradeProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
-    TSimGang gang(1);
-    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
-    TStuckSocketStderr err;
-    ASSERT_GE(err.WriteEnd(), 0);
-    gang.Device(0).InjectStatus(0x2C);
-    TStart how = kUpgradeThatFails;
-    how.Stderr = err.WriteEnd();
-    run.Start(how);
-    ASSERT_TRUE(err.Fill());
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
-    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
-
-    const auto signalled = std::chrono::steady_clock::now();
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(EndedNormally(run));
-    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
-    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
-}
-
-// The same for the gang programmer, whose refused close writes its panel
-// to that stderr.
-TEST(GangProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
-    TSimGang gang(4);
-    TProgramRun run(PELMOR_VLT_EXE, gang);
-    TStuckSocketStderr err;
-    ASSERT_GE(err.WriteEnd(), 0);
-    run.Start(TStart{.Stderr = err.WriteEnd()});
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
-    ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
-    fs::remove_all(run.Dir / "Log");
-    std::ofstream(run.Dir / "Log") << "not a folder\n";
-    ASSERT_TRUE(err.Fill());
-
-    const auto signalled = std::chrono::steady_clock::now();
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(EndedRefused(run));
-    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
-}
 
 class EarlySignalProgram : public ::testing::TestWithParam<TProgram> {};
 
@@ -846,27 +754,6 @@ private:
 
 } // namespace
 
-// The same with stderr a terminal that takes nothing more.
-TEST(UpgradeProgramSignals, AFullStderrTerminalDoesNotHoldTheClose) {
-    TSimGang gang(1);
-    TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
-    TStuckTerminalStderr err;
-    ASSERT_GE(err.WriteEnd(), 0);
-    gang.Device(0).InjectStatus(0x2C);
-    TStart how = kUpgradeThatFails;
-    how.Stderr = err.WriteEnd();
-    run.Start(how);
-    ASSERT_TRUE(err.Fill());
-    ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
-    ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
-
-    const auto signalled = std::chrono::steady_clock::now();
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(EndedNormally(run));
-    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
-    EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
-}
-
 namespace {
 
 // Stderr is the master side of a pseudo-terminal (a program that runs this
@@ -913,18 +800,29 @@ private:
 
 } // namespace
 
-// The toolkit's warnings on showing the error box go to that master: they
-// must not hold the upgrade tool past the signal.
-TEST(UpgradeProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+// When the stuck stream is full: before the program starts, or just before
+// the signal (a pipe, a socket: filled from here through the far end).
+enum class TFull { BeforeStart, BeforeSignal };
+
+// The upgrade tool whose stderr takes nothing more shows an error box (the
+// toolkit warns as it shows), then gets the signal: neither its texts nor the
+// toolkit's hold it, before the signal or after.
+template <class TStuck> void UpgradeCloseIsNotHeldBy(TFull full) {
     TSimGang gang(1);
     TProgramRun run(PELMOR_FWUPGRADE_EXE, gang);
-    TStuckPtyMasterStderr err;
+    TStuck err;
     ASSERT_GE(err.WriteEnd(), 0);
-    ASSERT_TRUE(err.Fill());
+    if (full == TFull::BeforeStart) {
+        ASSERT_TRUE(err.Fill());
+    }
     gang.Device(0).InjectStatus(0x2C);
     TStart how = kUpgradeThatFails;
     how.Stderr = err.WriteEnd();
     run.Start(how);
+    // Full long before the programmer is found and the box shows.
+    if (full == TFull::BeforeSignal) {
+        ASSERT_TRUE(err.Fill());
+    }
     ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 1));
     ASSERT_NO_FATAL_FAILURE(ShowAnErrorBox(run, gang.Device(0)));
 
@@ -933,26 +831,62 @@ TEST(UpgradeProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
     ASSERT_TRUE(EndedNormally(run));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
     EXPECT_FALSE(fs::exists(LockOf(gang.Device(0))));
+    EXPECT_GE(gang.Device(0).Counters().HostCloses, 1u);
 }
 
-// The same for the gang programmer, whose refused close writes its panel
-// to that stderr.
-TEST(GangProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+// The gang programmer whose stderr takes nothing more, and whose log at close
+// fails: neither the program's texts (the closing line, the box's, the panel
+// of the refused close) nor the toolkit's warnings hold the close.
+template <class TStuck> void GangCloseIsNotHeldBy(TFull full) {
     TSimGang gang(4);
     TProgramRun run(PELMOR_VLT_EXE, gang);
-    TStuckPtyMasterStderr err;
+    TStuck err;
     ASSERT_GE(err.WriteEnd(), 0);
-    ASSERT_TRUE(err.Fill());
+    if (full == TFull::BeforeStart) {
+        ASSERT_TRUE(err.Fill());
+    }
     run.Start(TStart{.Stderr = err.WriteEnd()});
     ASSERT_NO_FATAL_FAILURE(WaitConnectedAndLocked(run, gang, 4));
     ASSERT_NO_FATAL_FAILURE(RunUntilTheResultLog(gang, run.Dir));
     fs::remove_all(run.Dir / "Log");
     std::ofstream(run.Dir / "Log") << "not a folder\n";
+    if (full == TFull::BeforeSignal) {
+        ASSERT_TRUE(err.Fill());
+    }
 
     const auto signalled = std::chrono::steady_clock::now();
     run.Signal(SIGTERM);
     ASSERT_TRUE(EndedRefused(run));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 15s);
-    for (size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(run.Dialogs().size(), 1u);
+    for (size_t i = 0; i < 4; ++i) {
         EXPECT_FALSE(fs::exists(LockOf(gang.Device(i)))) << i;
+        EXPECT_GE(gang.Device(i).Counters().HostCloses, 1u) << i;
+    }
+}
+
+// A pipe nobody reads.
+TEST(GangProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    GangCloseIsNotHeldBy<TStuckStderr>(TFull::BeforeSignal);
+}
+TEST(UpgradeProgramSignals, AFullStderrNobodyReadsDoesNotHoldTheClose) {
+    UpgradeCloseIsNotHeldBy<TStuckStderr>(TFull::BeforeSignal);
+}
+// A socket whose peer stopped reading (a service manager's log collector).
+TEST(GangProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
+    GangCloseIsNotHeldBy<TStuckSocketStderr>(TFull::BeforeSignal);
+}
+TEST(UpgradeProgramSignals, AFullStderrSocketDoesNotHoldTheClose) {
+    UpgradeCloseIsNotHeldBy<TStuckSocketStderr>(TFull::BeforeSignal);
+}
+// A terminal that takes nothing more.
+TEST(UpgradeProgramSignals, AFullStderrTerminalDoesNotHoldTheClose) {
+    UpgradeCloseIsNotHeldBy<TStuckTerminalStderr>(TFull::BeforeSignal);
+}
+// The master side of a pseudo-terminal, full before the program starts.
+TEST(GangProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+    GangCloseIsNotHeldBy<TStuckPtyMasterStderr>(TFull::BeforeStart);
+}
+TEST(UpgradeProgramSignals, AFullStderrPtyMasterDoesNotHoldTheClose) {
+    UpgradeCloseIsNotHeldBy<TStuckPtyMasterStderr>(TFull::BeforeStart);
 }
